@@ -1,0 +1,24 @@
+# Wraps CMake: every target installs the Debian packages it needs first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test clean
+
+all: build
+
+deps:
+	scripts/install-deps test
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/tonvara
+
+test: build
+	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1
+
+clean:
+	rm -rf $(BUILD) build-*
