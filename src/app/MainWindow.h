@@ -1,13 +1,280 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QMainWindow>
+#include "audio/WavFile.h"
 
+#include <QAudio>
+#include <QAudioFormat>
+#include <QFont>
+#include <QMainWindow>
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QtCharts/QChartGlobal>
+
+class QAudioOutput;
+class QBuffer;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class SubjectWindow;
+
+QT_CHARTS_BEGIN_NAMESPACE
+class QChart;
+class QChartView;
+class QLineSeries;
+class QValueAxis;
+QT_CHARTS_END_NAMESPACE
+
+// One target sound of a session and the listener's latest match for it.
+struct TrialRecord
+{
+    TrialRecord();
+
+    QString filePath;        // folder of the target file
+    QString fileName;        // file name with extension
+    double matchedFrequency; // Hz; the last sinusoid the listener asked for
+};
+
+// The experimenter window's settings. Durations are in seconds, rates and frequencies in Hz.
+struct SessionParameters
+{
+    SessionParameters();
+
+    double samplingRate;
+    double soundDuration;
+    qint32 sampleCount;
+    double displayDuration;
+    qint32 displaySampleCount;
+    double maxFrequency;
+    qint32 spectrumBinCount;
+    QString defaultDirectory;
+    QString outputFilePath;
+    QString wavFilePath;
+    QString subjectCode;
+    QString outputFileName;
+    QStringList sessionTypeNames;
+    qint32 sessionType;
+    QStringList soundTypeNames;
+    qint32 soundType;
+    QStringList mainParameterNames;
+    qint32 mainParameter;
+    qint32 fileNumber;
+    double silentInterval;
+    QString wavFileName;
+    QVector<TrialRecord> trials;
+    qint32 frequencyMin;
+    qint32 frequencyMax;
+    qint32 frequencyStart;
+    qint32 frequencyCurrent;
+    qint32 frequencyStepSize;
+    qint32 sinusoidCount;
+    bool saveData;
+
+    // Keeps the waveform display inside the sound; displayDuration is only ever lowered.
+    void clampDisplayDuration();
+
+    // The user's desktop folder, where dialogs start and results go by default.
+    static QString desktopDirectory();
+    // subjectCode_sessionTypeName + number (at least three digits, zero-filled) + ".txt".
+    static QString outputFileNameFor(const QString &subjectCode, const QString &sessionTypeName,
+                                     qint32 fileNumber);
+    // Smallest power of two not below sampleCount; 0 for an empty sound (no valid length).
+    static qint32 fftLengthFor(qint32 sampleCount);
+    // Bins up to maxFrequency for a block of fftLength samples, at most fftLength / 2.
+    static qint32 spectrumBinCountFor(qint32 fftLength, double samplingRate, double maxFrequency);
+};
+
+// The experimenter's window: it owns the session state, prepares sessions, answers the
+// listener's requests with sounds, plots the matches and saves them.
+// The state is public so that tests can inspect it; the slots stay private.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void setWindowGeometry(bool centre, double widthFraction, double heightFraction);
+    void createLayout();
+    void initialiseWindow();
+
+    void readParameters();
+    void clampDisplayDuration();
+    void sizeSpectrum();
+    void makeOutputFileName();
+
+    void prepareSession();
+    void selectTargetSound();
+    void makeRandomOrder();
+    void showSoundFileInfo();
+
+    // False when the chosen file cannot serve as a target; targetLoadError says why.
+    bool loadTargetSound();
+    void buildSinusoid();
+    void showMatchedFrequency();
+    void scheduleNextSound();
+
+    void computeAmplitudeSpectrum();
+    void createWaveformChart();
+    void createSpectrumChart();
+    void createTrendChart();
+    void plotWaveform();
+    void plotSpectrum();
+    void resetTrendChart();
+    void updateTrendChart();
+
+    void finishSession();
+    void saveResults();
+
+    QLabel *labelSesType;
+    QLabel *labelSoundType;
+    QLabel *labelMainParameter;
+    QLabel *labelSoundFileInfo;
+    QLabel *labelSamplingRate;
+    QLabel *labelSoundDuration;
+    QLabel *labelSilentInterval;
+    QLabel *labelSubCode;
+    QLabel *labelFileNumber;
+    QLabel *labelWavFilePath;
+    QLabel *labelWavFileName;
+    QLabel *labelOutputFilePath;
+    QLabel *labelOutputFileName;
+    QLabel *labelFrequencyMatched;
+
+    QComboBox *comboBoxSesType;
+    QComboBox *comboBoxSoundType;
+    QComboBox *comboBoxMainParameter;
+
+    QLineEdit *lineEditSamplingRate;
+    QLineEdit *lineEditSoundDuration;
+    QLineEdit *lineEditSilentInterval;
+    QLineEdit *lineEditSubCode;
+    QSpinBox *spinBoxFileNumber;
+    QLineEdit *lineEditWavFilePath;
+    QLineEdit *lineEditWavFileName;
+    QLineEdit *lineEditOutputFilePath;
+    QLineEdit *lineEditOutputFileName;
+    QLineEdit *lineEditFrequencyMatched;
+
+    QPushButton *pushButtonPractice;
+    QPushButton *pushButtonExperiment;
+    QPushButton *pushButtonGo;
+    QPushButton *pushButtonQuit;
+    QCheckBox *checkBoxSaveData;
+
+    QHBoxLayout *hBoxSamplingRate;
+    QHBoxLayout *hBoxSoundDuration;
+    QHBoxLayout *hBoxSilentInterval;
+    QHBoxLayout *hBoxButtons;
+    QHBoxLayout *hBoxSubCode;
+    QHBoxLayout *hBoxFileNumber;
+    QHBoxLayout *hBoxWavFilePath;
+    QHBoxLayout *hBoxWavFileName;
+    QHBoxLayout *hBoxOutputFilePath;
+    QHBoxLayout *hBoxOutputFileName;
+    QHBoxLayout *hBoxFrequencyMatched;
+    QGridLayout *gridLayoutParameters;
+    QGridLayout *gridLayoutCharts;
+    QGridLayout *gridLayoutMain;
+    QWidget *centralWidget;
+
+    SessionParameters parameters;
+
+    QVector<double> waveformTime;
+    QVector<double> targetSignal;
+    QVector<double> sinusoidSignal;
+    QVector<double> trendTrial;
+    QVector<double> trendFrequency;
+    QVector<QPointF> waveformPoints;
+    QVector<double> waveformRange;
+    QVector<double> spectrumRange;
+    QVector<double> trendRange;
+    int fftLength;
+    QVector<double> spectrumFrequency;
+    QVector<double> spectrumAmplitude;
+    QVector<QPointF> spectrumPoints;
+
+    QtCharts::QLineSeries *waveformSeries;
+    QtCharts::QLineSeries *spectrumSeries;
+    QtCharts::QLineSeries *trendSeries;
+    QtCharts::QValueAxis *waveformAxisX;
+    QtCharts::QValueAxis *waveformAxisY;
+    QtCharts::QValueAxis *spectrumAxisX;
+    QtCharts::QValueAxis *spectrumAxisY;
+    QtCharts::QValueAxis *trendAxisX;
+    QtCharts::QValueAxis *trendAxisY;
+    QtCharts::QChart *waveformChart;
+    QtCharts::QChart *spectrumChart;
+    QtCharts::QChart *trendChart;
+    QtCharts::QChartView *waveformChartView;
+    QtCharts::QChartView *spectrumChartView;
+    QtCharts::QChartView *trendChartView;
+
+    SubjectWindow *subjectWindow;
+
+    int soundsPerPresentation;
+    int soundIndex;
+
+    QVector<int> playOrder;
+    QString currentTargetPath;
+
+    int playPosition;
+    int currentTarget;
+    int repetitions;
+    int practiceRepetitions;
+    int experimentRepetitions;
+    int targetCount;
+
+    bool sinusoidMode;
+
+    QFont axisLabelFont;
+    QFont axisTitleFont;
+    QFont chartTitleFont;
+
+    WavFile wavFile;
+
+    QByteArray *audioBytes;
+    QBuffer *audioBuffer;
+    QAudioFormat audioFormat;
+    QAudioOutput *audioOutput;
+
+    bool centreWindow;
+    double widthFraction;
+    double heightFraction;
+
+    // Why the last target could not be used; empty after a usable load.
+    QString targetLoadError;
+    // The pause before the next sound; precise, so the onset is not moved by timer coalescing.
+    QTimer *soundTimer;
+
+signals:
+    void transferParameters(qint32 frequencyMin, qint32 frequencyMax, qint32 frequencyCurrent,
+                            qint32 frequencyStepSize);
+    void soundPlaying(int index);
+    void stateChanged(QAudio::State audioState);
+
+private slots:
+    void on_pushButtonPractice_clicked();
+    void on_pushButtonExperiment_clicked();
+    void on_pushButtonGo_clicked();
+    void updateMainwindow(qint32 response, qint32 frequency);
+    void playOneSound();
+    void doNothing();
+    void handleStateChanged(QAudio::State audioState);
+    void on_comboBoxSesType_currentIndexChanged(int index);
+    void on_comboBoxSoundType_currentIndexChanged(int index);
+    void on_comboBoxMainParameter_currentIndexChanged(int index);
+    void on_lineEditSubCode_textChanged(QString arg1);
+    void on_spinBoxFileNumber_valueChanged(int newFileNumber);
+    void refreshMainWindow();
 };
 
 #endif

@@ -1,0 +1,180 @@
+#include "app/MainWindow.h"
+
+#include <QGridLayout>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+
+QT_CHARTS_USE_NAMESPACE
+
+namespace {
+
+// Adds the series and both axes, then the look all three charts share.
+void assembleChart(QChart *chart, QLineSeries *series, QValueAxis *axisX, QValueAxis *axisY,
+                   const QFont &titleFont, const QString &title, int minimumWidth)
+{
+    chart->addSeries(series);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    series->attachAxis(axisX);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisY);
+    chart->setTitleFont(titleFont);
+    chart->setTitle(title);
+    chart->legend()->hide();
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setSizePolicy(QSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred));
+    chart->setMinimumWidth(minimumWidth);
+}
+
+void setAxisFonts(QValueAxis *axis, const QFont &labelFont, const QFont &titleFont, const QString &title)
+{
+    axis->setLabelsFont(labelFont);
+    axis->setTitleFont(titleFont);
+    axis->setTitleText(title);
+}
+
+// (minimum, maximum) of values, or false for an empty vector, which has neither.
+bool valueRange(const QVector<double> &values, QVector<double> &range)
+{
+    if (values.isEmpty())
+        return false;
+    const auto extremes = std::minmax_element(values.cbegin(), values.cend());
+    range = {*extremes.first, *extremes.second};
+    return true;
+}
+
+} // namespace
+
+void MainWindow::createWaveformChart()
+{
+    if (!waveformSeries)
+        waveformSeries = new QLineSeries;
+    if (!waveformAxisX) {
+        waveformAxisX = new QValueAxis;
+        setAxisFonts(waveformAxisX, axisLabelFont, axisTitleFont, QStringLiteral("Time (ms)"));
+    }
+    if (!waveformAxisY) {
+        waveformAxisY = new QValueAxis;
+        setAxisFonts(waveformAxisY, axisLabelFont, axisTitleFont, QStringLiteral("Amplitude"));
+    }
+    if (!waveformChart) {
+        waveformChart = new QChart;
+        assembleChart(waveformChart, waveformSeries, waveformAxisX, waveformAxisY, chartTitleFont,
+                      QStringLiteral("Time Waveform"), 200);
+    }
+    if (!waveformChartView) {
+        waveformChartView = new QChartView(waveformChart);
+        waveformChartView->setRenderHint(QPainter::Antialiasing);
+        gridLayoutCharts->addWidget(waveformChartView, 0, 0, 1, 1);
+    }
+}
+
+void MainWindow::createSpectrumChart()
+{
+    if (!spectrumSeries)
+        spectrumSeries = new QLineSeries;
+    if (!spectrumAxisX) {
+        spectrumAxisX = new QValueAxis;
+        spectrumAxisX->setRange(0.0, parameters.maxFrequency);
+        spectrumAxisX->setLabelFormat(QStringLiteral("%.0f"));
+        setAxisFonts(spectrumAxisX, axisLabelFont, axisTitleFont, QStringLiteral("Frequency (Hz)"));
+    }
+    if (!spectrumAxisY) {
+        spectrumAxisY = new QValueAxis;
+        spectrumAxisY->setRange(0.0, 1.0);
+        setAxisFonts(spectrumAxisY, axisLabelFont, axisTitleFont, QStringLiteral("Amplitude"));
+    }
+    if (!spectrumChart) {
+        spectrumChart = new QChart;
+        assembleChart(spectrumChart, spectrumSeries, spectrumAxisX, spectrumAxisY, chartTitleFont,
+                      QStringLiteral("Amplitude Spectrum"), 200);
+    }
+    if (!spectrumChartView) {
+        spectrumChartView = new QChartView(spectrumChart);
+        spectrumChartView->setRenderHint(QPainter::Antialiasing);
+        gridLayoutCharts->addWidget(spectrumChartView, 1, 0, 1, 1);
+    }
+}
+
+void MainWindow::createTrendChart()
+{
+    if (!trendSeries) {
+        trendSeries = new QLineSeries;
+        trendSeries->setName(QStringLiteral("trend"));
+        trendSeries->setPointsVisible(true);
+    }
+    if (!trendAxisX) {
+        trendAxisX = new QValueAxis;
+        trendAxisX->setLabelsVisible(true);
+        trendAxisX->setLabelFormat(QStringLiteral("%g"));
+        trendAxisX->setTickCount(2);
+        setAxisFonts(trendAxisX, axisLabelFont, axisTitleFont, QStringLiteral("Number of trials"));
+    }
+    if (!trendAxisY) {
+        trendAxisY = new QValueAxis;
+        trendAxisY->setLabelsVisible(true);
+        trendAxisY->setRange(0.0, 4.0);
+        trendAxisY->setLabelFormat(QStringLiteral("%g"));
+        setAxisFonts(trendAxisY, axisLabelFont, axisTitleFont, QStringLiteral("Frequency matched (Hz)"));
+    }
+    if (!trendChart) {
+        trendChart = new QChart;
+        assembleChart(trendChart, trendSeries, trendAxisX, trendAxisY, chartTitleFont,
+                      QStringLiteral("Response Trend"), 400);
+    }
+    if (!trendChartView) {
+        trendChartView = new QChartView(trendChart);
+        trendChartView->setRenderHint(QPainter::Antialiasing);
+        gridLayoutCharts->addWidget(trendChartView, 2, 0, 1, 2);
+    }
+}
+
+void MainWindow::plotWaveform()
+{
+    clampDisplayDuration();
+    const int count = std::min({parameters.displaySampleCount, int(targetSignal.size()), int(waveformTime.size())});
+    waveformPoints.resize(std::max(count, 0));
+    for (int i = 0; i < count; ++i)
+        waveformPoints[i] = QPointF(waveformTime[i], targetSignal[i]);
+    waveformSeries->replace(waveformPoints);
+    waveformAxisX->setRange(0.0, parameters.displaySampleCount / parameters.samplingRate * 1000.0);
+    if (valueRange(targetSignal, waveformRange))
+        waveformAxisY->setRange(waveformRange[0], waveformRange[1]);
+}
+
+void MainWindow::plotSpectrum()
+{
+    const int count = std::min({parameters.spectrumBinCount, int(spectrumFrequency.size()),
+                                int(spectrumAmplitude.size())});
+    spectrumPoints.resize(std::max(count, 0));
+    for (int k = 0; k < count; ++k)
+        spectrumPoints[k] = QPointF(spectrumFrequency[k], spectrumAmplitude[k]);
+    spectrumSeries->replace(spectrumPoints);
+    if (valueRange(spectrumAmplitude, spectrumRange))
+        spectrumAxisY->setRange(spectrumRange[0], spectrumRange[1]);
+}
+
+void MainWindow::resetTrendChart()
+{
+    trendTrial.clear();
+    trendFrequency.clear();
+    parameters.sinusoidCount = 0;
+    trendSeries->clear();
+    trendRange = {0.0, 4.0};
+    trendAxisY->setRange(trendRange[0], trendRange[1]);
+}
+
+void MainWindow::updateTrendChart()
+{
+    if (parameters.trials.isEmpty())
+        return;
+    trendTrial.append(double(parameters.sinusoidCount));
+    trendFrequency.append(parameters.trials.first().matchedFrequency);
+    trendSeries->append(trendTrial.last(), trendFrequency.last());
+    trendAxisX->setRange(0.0, parameters.sinusoidCount);
+    trendAxisX->setLabelFormat(QStringLiteral("%g"));
+    trendAxisX->setTickCount(parameters.sinusoidCount + 1);
+    if (trendFrequency.size() >= 2 && valueRange(trendFrequency, trendRange))
+        trendAxisY->setRange(trendRange[0], trendRange[1]);
+}

@@ -1,0 +1,71 @@
+#include "app/MainWindow.h"
+
+#include "subject/SubjectWindow.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtDebug>
+
+void MainWindow::on_pushButtonGo_clicked()
+{
+    centralWidget->setEnabled(false);
+    readParameters();
+    subjectWindow = new SubjectWindow(this);
+    connect(subjectWindow, SIGNAL(subjectResponded(qint32, qint32)), this, SLOT(updateMainwindow(qint32, qint32)));
+    connect(subjectWindow, SIGNAL(subjectWindowClosed()), this, SLOT(refreshMainWindow()));
+    connect(this, SIGNAL(transferParameters(qint32, qint32, qint32, qint32)), subjectWindow,
+            SLOT(receiveParameters(qint32, qint32, qint32, qint32)));
+    connect(this, SIGNAL(soundPlaying(int)), subjectWindow, SLOT(updateSubjectWindow(int)));
+    subjectWindow->show();
+    emit transferParameters(parameters.frequencyMin, parameters.frequencyMax, parameters.frequencyCurrent,
+                            parameters.frequencyStepSize);
+}
+
+void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
+{
+    soundIndex = 0;
+    switch (response) {
+    case 2:
+        qDebug().noquote() << QStringLiteral("response: %1").arg(response);
+        sinusoidMode = false;
+        scheduleNextSound();
+        playPosition = 0;
+        break;
+    case 4:
+        qDebug().noquote() << QStringLiteral("response: %1").arg(response);
+        sinusoidMode = true;
+        parameters.frequencyCurrent = frequency;
+        if (!parameters.trials.isEmpty())
+            parameters.trials.first().matchedFrequency = frequency;
+        buildSinusoid();
+        scheduleNextSound();
+        updateTrendChart();
+        playPosition = 0;
+        break;
+    case 0:
+        qDebug() << "Test just started";
+        break;
+    default:
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Invalid response"), QMessageBox::Ok);
+        break;
+    }
+}
+
+void MainWindow::scheduleNextSound()
+{
+    if (playPosition < playOrder.size()) {
+        const double pauseMs = (parameters.soundDuration + parameters.silentInterval) * 1000.0;
+        soundTimer->start(static_cast<int>(pauseMs));
+    }
+    ++playPosition;
+}
+
+void MainWindow::refreshMainWindow()
+{
+    finishSession();
+    centralWidget->setEnabled(true);
+    pushButtonPractice->setEnabled(true);
+    pushButtonExperiment->setEnabled(true);
+    pushButtonGo->setEnabled(false);
+}

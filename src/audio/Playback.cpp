@@ -1,0 +1,104 @@
+#include "audio/Playback.h"
+
+#include "app/MainWindow.h"
+
+#include <QAudioDeviceInfo>
+#include <QAudioOutput>
+#include <QBuffer>
+#include <QLineEdit>
+#include <QtDebug>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+QByteArray float32LittleEndian(const QVector<double> &stimulus, int count)
+{
+    count = std::clamp(count, 0, int(stimulus.size()));
+    QByteArray bytes(count * 4, Qt::Uninitialized);
+    char *out = bytes.data();
+    for (int i = 0; i < count; ++i)
+        qToLittleEndian(static_cast<float>(stimulus[i]), out + 4 * i);
+    return bytes;
+}
+
+void MainWindow::playOneSound()
+{
+    // A sound whose end never came: let go of it before starting the next.
+    if (audioOutput) {
+        audioOutput->disconnect(this);
+        audioOutput->stop();
+        audioOutput->deleteLater();
+        audioOutput = nullptr;
+    }
+    if (audioBuffer) {
+        audioBuffer->deleteLater();
+        audioBuffer = nullptr;
+    }
+    delete audioBytes;
+    audioBytes = nullptr;
+
+    int count = 0;
+    const QVector<double> *stimulus = nullptr;
+    if (soundIndex < soundsPerPresentation) {
+        count = parameters.sampleCount;
+        if (sinusoidMode) {
+            showMatchedFrequency();
+            ++parameters.sinusoidCount;
+            stimulus = &sinusoidSignal;
+        } else {
+            stimulus = &targetSignal;
+        }
+    }
+    audioBytes = new QByteArray(stimulus ? float32LittleEndian(*stimulus, count) : QByteArray());
+
+    // The buffer shares the bytes, so the array can go while a deferred deletion is pending.
+    audioBuffer = new QBuffer;
+    audioBuffer->setData(*audioBytes);
+    audioBuffer->open(QIODevice::ReadOnly);
+
+    audioOutput = new QAudioOutput(QAudioDeviceInfo::defaultOutputDevice(), audioFormat, this);
+    connect(audioOutput, SIGNAL(stateChanged(QAudio::State)), this, SLOT(handleStateChanged(QAudio::State)));
+    audioOutput->start(audioBuffer);
+
+    ++soundIndex;
+    emit soundPlaying(soundIndex);
+
+    // Without a working device the output stops at once and says nothing.
+    if (audioOutput && audioOutput->state() == QAudio::StoppedState && audioOutput->error() != QAudio::NoError)
+        handleStateChanged(QAudio::StoppedState);
+}
+
+void MainWindow::handleStateChanged(QAudio::State audioState)
+{
+    if (!audioOutput)
+        return;
+    const bool finished = audioState == QAudio::IdleState;
+    const bool failed = audioState == QAudio::StoppedState && audioOutput->error() != QAudio::NoError;
+    if (!finished && !failed)
+        return;
+    if (failed)
+        qWarning("Audio stopped unexpectedly");
+
+    // stop() reports the stopped state at once; disconnected first, so nothing runs twice.
+    QAudioOutput *output = audioOutput;
+    audioOutput = nullptr;
+    output->disconnect(this);
+    output->stop();
+    audioBuffer->close();
+    delete audioBytes;
+    audioBytes = nullptr;
+    // The output is still inside its own notification: both go later, output first.
+    output->deleteLater();
+    audioBuffer->deleteLater();
+    audioBuffer = nullptr;
+
+    if (failed || soundIndex == soundsPerPresentation)
+        emit soundPlaying(-1);
+}
+
+void MainWindow::showMatchedFrequency()
+{
+    if (parameters.trials.isEmpty())
+        return;
+    lineEditFrequencyMatched->setText(QString::number(parameters.trials.first().matchedFrequency, 'g', 6));
+}
