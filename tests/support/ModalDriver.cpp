@@ -80,15 +80,17 @@ void ModalDriver::poll()
     QWidget *dialog = QApplication::activeModalWidget();
     if (!dialog)
         return;
-    if (dialog->property(handledProperty).toBool()) {
+    const bool resurfaced = dialog->property(handledProperty).toBool() && dialog != current;
+    if (dialog->property(handledProperty).toBool() && !resurfaced) {
         // Its answer did not close it: give up on it rather than hang the test.
-        if (dialog == current && currentSince.elapsed() > stuckMs) {
+        if (currentSince.elapsed() > stuckMs) {
             unexpectedDialogs << QStringLiteral("did not close after its answer: %1").arg(dialog->windowTitle());
             currentSince.restart();
             QTimer::singleShot(0, dialog, [dialog] { dismiss(dialog); });
         }
         return;
     }
+    // A dialog that is active again after a nested one closed asks anew (a declined overwrite).
     dialog->setProperty(handledProperty, true);
     current = dialog;
     currentSince.start();

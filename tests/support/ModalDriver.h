@@ -15,6 +15,8 @@
 // in the order the test expects them. Queue the answers, then trigger the code: the driver
 // polls for the active modal widget from inside the dialog's own event loop.
 //
+// A dialog that becomes active again after a nested dialog closed (the save dialog after a
+// declined overwrite) counts as asking anew and takes the next answer.
 // A dialog that arrives with no answer left, or that an answer fails to close, is rejected
 // (repeatedly, until none is left) and recorded, so a failing test ends instead of hanging.
 class ModalDriver : public QObject

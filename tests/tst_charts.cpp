@@ -1,0 +1,249 @@
+#include "app/MainWindow.h"
+#include "support/TemporaryDesktop.h"
+
+#include <QTest>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <cmath>
+#include <memory>
+
+QT_CHARTS_USE_NAMESPACE
+
+// The three charts of the experimenter window: built once, plotted, reset and extended.
+class TestCharts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void chartsAfterConstruction_data();
+    void chartsAfterConstruction();
+    void builderCalledAgainCreatesNothing();
+    void waveformOfDefaultTarget();
+    void waveformOfShortTarget();
+    void waveformRangeComesFromWholeTarget();
+    void spectrumPlotShowsBinsUpToMaxFrequency();
+    void emptyTargetKeepsTheAxes();
+    void trendSequence_data();
+    void trendSequence();
+    void resetEmptiesTheTrend();
+
+private:
+    void loadTarget(const QVector<double> &signal);
+
+    std::unique_ptr<TemporaryDesktop> desktop;
+    std::unique_ptr<MainWindow> window;
+};
+
+void TestCharts::init()
+{
+    desktop.reset(new TemporaryDesktop);
+    QVERIFY(desktop->isValid());
+    window.reset(new MainWindow);
+}
+
+void TestCharts::cleanup()
+{
+    window.reset();
+    desktop.reset();
+}
+
+// Stands in for target loading: the fields a plot reads, as a load leaves them.
+void TestCharts::loadTarget(const QVector<double> &signal)
+{
+    window->targetSignal = signal;
+    window->parameters.sampleCount = signal.size();
+    window->clampDisplayDuration();
+    window->sizeSpectrum();
+    window->waveformTime.resize(window->parameters.displaySampleCount);
+    for (int i = 0; i < window->waveformTime.size(); ++i)
+        window->waveformTime[i] = i / window->parameters.samplingRate * 1000.0;
+}
+
+void TestCharts::chartsAfterConstruction_data()
+{
+    QTest::addColumn<int>("chart");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("axisXTitle");
+    QTest::addColumn<QString>("axisYTitle");
+    QTest::addColumn<double>("yMax");
+    QTest::addColumn<int>("minimumWidth");
+    QTest::newRow("waveform") << 0 << "Time Waveform" << "Time (ms)" << "Amplitude" << -1.0 << 200;
+    QTest::newRow("spectrum") << 1 << "Amplitude Spectrum" << "Frequency (Hz)" << "Amplitude" << 1.0 << 200;
+    QTest::newRow("trend") << 2 << "Response Trend" << "Number of trials" << "Frequency matched (Hz)" << 4.0 << 400;
+}
+
+void TestCharts::chartsAfterConstruction()
+{
+    QFETCH(int, chart);
+    QFETCH(QString, title);
+    QFETCH(QString, axisXTitle);
+    QFETCH(QString, axisYTitle);
+    QFETCH(double, yMax);
+    QFETCH(int, minimumWidth);
+    QChart *charts[] = {window->waveformChart, window->spectrumChart, window->trendChart};
+    QLineSeries *series[] = {window->waveformSeries, window->spectrumSeries, window->trendSeries};
+    QValueAxis *axesX[] = {window->waveformAxisX, window->spectrumAxisX, window->trendAxisX};
+    QValueAxis *axesY[] = {window->waveformAxisY, window->spectrumAxisY, window->trendAxisY};
+    QCOMPARE(charts[chart]->title(), title);
+    QCOMPARE(charts[chart]->titleFont().pixelSize(), 12);
+    QCOMPARE(charts[chart]->legend()->isVisible(), false);
+    QCOMPARE(charts[chart]->minimumWidth(), qreal(minimumWidth));
+    QCOMPARE(charts[chart]->series().size(), 1);
+    QCOMPARE(series[chart]->count(), 0);
+    QCOMPARE(axesX[chart]->titleText(), axisXTitle);
+    QCOMPARE(axesY[chart]->titleText(), axisYTitle);
+    QCOMPARE(axesX[chart]->labelsFont().pixelSize(), 10);
+    QCOMPARE(series[chart]->attachedAxes().size(), 2);
+    if (yMax > 0)
+        QCOMPARE(axesY[chart]->max(), yMax);
+}
+
+void TestCharts::builderCalledAgainCreatesNothing()
+{
+    QChart *chart = window->trendChart;
+    QLineSeries *series = window->trendSeries;
+    QChartView *view = window->spectrumChartView;
+    const int childCount = window->findChildren<QChartView *>().size();
+    window->createWaveformChart();
+    window->createSpectrumChart();
+    window->createTrendChart();
+    QCOMPARE(window->trendChart, chart);
+    QCOMPARE(window->trendSeries, series);
+    QCOMPARE(window->spectrumChartView, view);
+    QCOMPARE(window->findChildren<QChartView *>().size(), childCount);
+    QCOMPARE(window->trendChart->series().size(), 1);
+}
+
+void TestCharts::waveformOfDefaultTarget()
+{
+    QVector<double> signal(10000);
+    for (int i = 0; i < signal.size(); ++i)
+        signal[i] = 0.5 * std::sin(2.0 * M_PI * 1000.0 * i / 40000.0);
+    loadTarget(signal);
+    window->plotWaveform();
+    QCOMPARE(window->waveformSeries->count(), 10000);
+    QCOMPARE(window->waveformSeries->at(10), QPointF(0.25, signal[10]));
+    QCOMPARE(window->waveformAxisX->min(), 0.0);
+    QCOMPARE(window->waveformAxisX->max(), 250.0);
+}
+
+void TestCharts::waveformOfShortTarget()
+{
+    loadTarget(QVector<double>(4000, 0.25));
+    window->plotWaveform();
+    QCOMPARE(window->parameters.displaySampleCount, 4000);
+    QCOMPARE(window->waveformSeries->count(), 4000);
+    QCOMPARE(window->waveformAxisX->max(), 100.0);
+}
+
+void TestCharts::waveformRangeComesFromWholeTarget()
+{
+    // The extremes lie beyond the displayed 250 ms.
+    QVector<double> signal(20000, 0.1);
+    signal[15000] = -0.75;
+    signal[19999] = 0.5;
+    loadTarget(signal);
+    window->plotWaveform();
+    QCOMPARE(window->waveformSeries->count(), 10000);
+    QCOMPARE(window->waveformRange, QVector<double>({-0.75, 0.5}));
+    QCOMPARE(window->waveformAxisY->min(), -0.75);
+    QCOMPARE(window->waveformAxisY->max(), 0.5);
+}
+
+void TestCharts::spectrumPlotShowsBinsUpToMaxFrequency()
+{
+    loadTarget(QVector<double>(10000, 0.0));
+    for (int k = 0; k < window->spectrumAmplitude.size(); ++k) {
+        window->spectrumFrequency[k] = k * 2.44140625;
+        window->spectrumAmplitude[k] = 0.001 * (k % 7);
+    }
+    window->spectrumAmplitude[8000] = 0.9; // not shown, yet it sets the range
+    window->plotSpectrum();
+    QCOMPARE(window->spectrumSeries->count(), 819);
+    QCOMPARE(window->spectrumSeries->at(818).x(), 1997.0703125);
+    QCOMPARE(window->spectrumAxisY->max(), 0.9);
+    QCOMPARE(window->spectrumAxisY->min(), 0.0);
+    QCOMPARE(window->spectrumAxisX->min(), 0.0);
+    QCOMPARE(window->spectrumAxisX->max(), 2000.0);
+    QCOMPARE(window->spectrumAxisX->labelFormat(), QString("%.0f"));
+}
+
+void TestCharts::emptyTargetKeepsTheAxes()
+{
+    loadTarget(QVector<double>(100, 0.3));
+    window->plotWaveform();
+    const qreal waveformMax = window->waveformAxisY->max();
+    loadTarget(QVector<double>());
+    QCOMPARE(window->fftLength, 0);
+    QCOMPARE(window->spectrumAmplitude.size(), 0);
+    window->plotWaveform();
+    window->plotSpectrum();
+    QCOMPARE(window->waveformSeries->count(), 0);
+    QCOMPARE(window->spectrumSeries->count(), 0);
+    QCOMPARE(window->waveformAxisY->max(), waveformMax);
+    QCOMPARE(window->spectrumAxisY->max(), 1.0);
+}
+
+void TestCharts::trendSequence_data()
+{
+    QTest::addColumn<double>("u");
+    QTest::addColumn<double>("v");
+    QTest::addColumn<double>("yMin");
+    QTest::addColumn<double>("yMax");
+    QTest::newRow("rising") << 700.0 << 730.0 << 700.0 << 730.0;
+    QTest::newRow("falling") << 900.0 << 150.0 << 150.0 << 900.0;
+    QTest::newRow("equal") << 500.0 << 500.0 << 500.0 << 500.0;
+}
+
+void TestCharts::trendSequence()
+{
+    QFETCH(double, u);
+    QFETCH(double, v);
+    QFETCH(double, yMin);
+    QFETCH(double, yMax);
+    TrialRecord record;
+    window->parameters.trials = {record};
+    window->resetTrendChart();
+
+    window->parameters.trials.first().matchedFrequency = u;
+    window->updateTrendChart();
+    QCOMPARE(window->trendSeries->count(), 1);
+    QCOMPARE(window->trendSeries->at(0), QPointF(0.0, u));
+    QCOMPARE(window->trendAxisX->min(), 0.0);
+    QCOMPARE(window->trendAxisX->max(), 0.0);
+    QCOMPARE(window->trendAxisY->min(), 0.0);
+    QCOMPARE(window->trendAxisY->max(), 4.0);
+
+    ++window->parameters.sinusoidCount; // playback counts the tone it played
+    window->parameters.trials.first().matchedFrequency = v;
+    window->updateTrendChart();
+    QCOMPARE(window->trendSeries->count(), 2);
+    QCOMPARE(window->trendSeries->at(1), QPointF(1.0, v));
+    QCOMPARE(window->trendAxisX->max(), 1.0);
+    QCOMPARE(window->trendAxisX->tickCount(), 2);
+    QCOMPARE(window->trendRange, QVector<double>({yMin, yMax}));
+    QCOMPARE(window->trendAxisY->min(), yMin);
+    QCOMPARE(window->trendAxisY->max(), yMax);
+    QCOMPARE(window->trendFrequency, QVector<double>({u, v}));
+}
+
+void TestCharts::resetEmptiesTheTrend()
+{
+    window->parameters.trials = {TrialRecord()};
+    window->parameters.trials.first().matchedFrequency = 640.0;
+    window->updateTrendChart();
+    window->parameters.sinusoidCount = 3;
+    window->resetTrendChart();
+    QCOMPARE(window->trendSeries->count(), 0);
+    QVERIFY(window->trendTrial.isEmpty());
+    QVERIFY(window->trendFrequency.isEmpty());
+    QCOMPARE(window->parameters.sinusoidCount, 0);
+    QCOMPARE(window->trendAxisY->max(), 4.0);
+}
+
+QTEST_MAIN(TestCharts)
+#include "tst_charts.moc"
