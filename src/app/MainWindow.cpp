@@ -203,8 +203,11 @@ MainWindow::~MainWindow()
 
 void MainWindow::setWindowGeometry(bool centre, double widthFraction, double heightFraction)
 {
-    const QSize available = QGuiApplication::primaryScreen()->availableSize();
-    setGeometry(centredGeometry(available, widthFraction, heightFraction, centre, pos()));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return; // nothing to measure against: keep the platform's placement
+    setGeometry(WindowGeometry::fromScreenFraction(screen->availableSize(), widthFraction, heightFraction, centre,
+                                                   geometry().topLeft()));
 }
 
 void MainWindow::createLayout()

@@ -9,7 +9,7 @@
 
 void MainWindow::on_pushButtonGo_clicked()
 {
-    centralWidget->setEnabled(false);
+    setEnabled(false);
     readParameters();
     subjectWindow = new SubjectWindow(this);
     connect(subjectWindow, SIGNAL(subjectResponded(qint32, qint32)), this, SLOT(updateMainwindow(qint32, qint32)));
@@ -64,7 +64,7 @@ void MainWindow::scheduleNextSound()
 void MainWindow::refreshMainWindow()
 {
     finishSession();
-    centralWidget->setEnabled(true);
+    setEnabled(true);
     pushButtonPractice->setEnabled(true);
     pushButtonExperiment->setEnabled(true);
     pushButtonGo->setEnabled(false);

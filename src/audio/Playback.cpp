@@ -50,6 +50,15 @@ void MainWindow::playOneSound()
         }
     }
     audioBytes = new QByteArray(stimulus ? float32LittleEndian(*stimulus, count) : QByteArray());
+    if (audioBytes->isEmpty()) {
+        // An output given nothing never reports an end: end the presentation here.
+        delete audioBytes;
+        audioBytes = nullptr;
+        ++soundIndex;
+        emit soundPlaying(soundIndex);
+        emit soundPlaying(-1);
+        return;
+    }
 
     // The buffer shares the bytes, so the array can go while a deferred deletion is pending.
     audioBuffer = new QBuffer;

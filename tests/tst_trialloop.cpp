@@ -1,0 +1,180 @@
+#include "app/MainWindow.h"
+#include "subject/SubjectWindow.h"
+#include "support/ModalDriver.h"
+#include "support/TemporaryDesktop.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QtCharts/QLineSeries>
+#include <cmath>
+#include <memory>
+
+// The experimenter window's answers to the listener's requests.
+class TestTrialLoop : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void sinusoidRequest();
+    void targetRequestKeepsTheMatch();
+    void responsesThatPlayNothing_data();
+    void responsesThatPlayNothing();
+    void pauseIsSoundPlusSilence_data();
+    void pauseIsSoundPlusSilence();
+    void emptyOrderSchedulesNothing();
+    void requestedToneIsPlayedAfterThePause();
+
+private:
+    void prepareSession();
+    void respond(qint32 response, qint32 frequency);
+
+    std::unique_ptr<TemporaryDesktop> desktop;
+    std::unique_ptr<MainWindow> window;
+};
+
+void TestTrialLoop::init()
+{
+    desktop.reset(new TemporaryDesktop);
+    QVERIFY(desktop->isValid());
+    window.reset(new MainWindow);
+    prepareSession();
+}
+
+void TestTrialLoop::cleanup()
+{
+    window.reset();
+    desktop.reset();
+}
+
+// The state a session start leaves: one target, its order, a 250 ms target signal.
+void TestTrialLoop::prepareSession()
+{
+    TrialRecord record;
+    record.fileName = "tone1.wav";
+    window->parameters.trials = {record};
+    window->playOrder = {0};
+    window->targetCount = 1;
+    window->readParameters();
+    window->targetSignal = QVector<double>(window->parameters.sampleCount, 0.25);
+    window->resetTrendChart();
+}
+
+void TestTrialLoop::respond(qint32 response, qint32 frequency)
+{
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, response),
+                                      Q_ARG(qint32, frequency)));
+}
+
+void TestTrialLoop::sinusoidRequest()
+{
+    QTest::ignoreMessage(QtDebugMsg, "response: 4");
+    respond(4, 730);
+    QCOMPARE(window->parameters.frequencyCurrent, 730);
+    QCOMPARE(window->parameters.trials.first().matchedFrequency, 730.0);
+    QVERIFY(window->sinusoidMode);
+    QCOMPARE(window->sinusoidSignal.size(), 10000);
+    QVERIFY(std::abs(window->sinusoidSignal[1] - std::sin(6.283185307179586 * 730.0 / 40000.0)) < 1e-15);
+    QCOMPARE(window->trendSeries->count(), 1);
+    QCOMPARE(window->trendSeries->at(0), QPointF(0.0, 730.0));
+    QVERIFY(window->soundTimer->isActive());
+    QCOMPARE(window->soundTimer->interval(), 750);
+    QCOMPARE(window->soundTimer->timerType(), Qt::PreciseTimer);
+    QCOMPARE(window->playPosition, 0);
+    QCOMPARE(window->soundIndex, 0);
+}
+
+void TestTrialLoop::targetRequestKeepsTheMatch()
+{
+    respond(4, 730);
+    window->soundTimer->stop();
+    QTest::ignoreMessage(QtDebugMsg, "response: 2");
+    respond(2, 0);
+    QVERIFY(!window->sinusoidMode);
+    QCOMPARE(window->parameters.trials.first().matchedFrequency, 730.0);
+    QCOMPARE(window->parameters.frequencyCurrent, 730);
+    QCOMPARE(window->trendSeries->count(), 1);
+    QVERIFY(window->soundTimer->isActive());
+}
+
+void TestTrialLoop::responsesThatPlayNothing_data()
+{
+    QTest::addColumn<int>("response");
+    QTest::addColumn<bool>("warns");
+    QTest::newRow("0 is only logged") << 0 << false;
+    QTest::newRow("3 is invalid") << 3 << true;
+    QTest::newRow("-1 is invalid") << -1 << true;
+}
+
+void TestTrialLoop::responsesThatPlayNothing()
+{
+    QFETCH(int, response);
+    QFETCH(bool, warns);
+    window->soundIndex = 5;
+    ModalDriver driver;
+    if (warns)
+        driver.answerMessageBox(QMessageBox::Ok);
+    else
+        QTest::ignoreMessage(QtDebugMsg, "Test just started");
+    respond(response, 640);
+    QVERIFY(driver.waitUntilDone());
+    QCOMPARE(driver.seen().size(), warns ? 1 : 0);
+    if (warns) {
+        QCOMPARE(driver.seen().first().title, QString("Warning"));
+        QCOMPARE(driver.seen().first().text, QString("Invalid response"));
+    }
+    QCOMPARE(window->soundIndex, 0);
+    QVERIFY(!window->soundTimer->isActive());
+    QCOMPARE(window->parameters.frequencyCurrent, 500);
+    QCOMPARE(window->trendSeries->count(), 0);
+}
+
+void TestTrialLoop::pauseIsSoundPlusSilence_data()
+{
+    QTest::addColumn<QString>("soundMs");
+    QTest::addColumn<QString>("silenceMs");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("defaults") << "250.00" << "500.00" << 750;
+    QTest::newRow("1000 + 1500") << "1000.00" << "1500.00" << 2500;
+    QTest::newRow("fractions truncate") << "250.07" << "500.00" << 750;
+}
+
+void TestTrialLoop::pauseIsSoundPlusSilence()
+{
+    QFETCH(QString, soundMs);
+    QFETCH(QString, silenceMs);
+    QFETCH(int, interval);
+    window->lineEditSoundDuration->setText(soundMs);
+    window->lineEditSilentInterval->setText(silenceMs);
+    window->readParameters();
+    respond(2, 0);
+    QCOMPARE(window->soundTimer->interval(), interval);
+}
+
+void TestTrialLoop::emptyOrderSchedulesNothing()
+{
+    window->playOrder.clear();
+    respond(2, 0);
+    QVERIFY(!window->soundTimer->isActive());
+    QCOMPARE(window->playPosition, 0);
+}
+
+void TestTrialLoop::requestedToneIsPlayedAfterThePause()
+{
+    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    respond(4, 730);
+    QCOMPARE(playing.count(), 0);
+    QVERIFY(playing.wait(2000));
+    QCOMPARE(playing.first().first().toInt(), 1);
+    QCOMPARE(window->lineEditFrequencyMatched->text(), QString("730"));
+    QCOMPARE(window->parameters.sinusoidCount, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(playing.count(), 2, 2000);
+    QCOMPARE(playing.last().first().toInt(), -1);
+}
+
+QTEST_MAIN(TestTrialLoop)
+#include "tst_trialloop.moc"
