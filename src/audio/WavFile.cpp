@@ -1,8 +1,306 @@
 #include "audio/WavFile.h"
 
-WavFile::WavFile() = default;
-bool WavFile::readWavFile(const QByteArray &) { return false; }
-void WavFile::decodeSamples() {}
-bool WavFile::writeWavFile(const QByteArray &) const { return false; }
-void WavFile::printHeader() const {}
-void WavFile::printSamples() const {}
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <limits>
+#include <new>
+#include <string>
+
+namespace {
+
+const std::uint16_t formatPcm = 1;
+const std::uint16_t formatExtensible = 0xFFFE;
+const int canonicalFmtSize = 16;
+const int extensibleFmtSize = 40;
+const int subFormatOffset = 24;
+// A QVector<double> cannot hold more elements than this.
+const qint64 maxSamples = (qint64(std::numeric_limits<int>::max()) - 64) / qint64(sizeof(double));
+
+// The sub-format GUID of linear PCM in an extensible format chunk, as stored in the file.
+const unsigned char pcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::uint16_t le16(const char *p)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    return std::uint16_t(b[0] | (b[1] << 8));
+}
+
+std::uint32_t le32(const char *p)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16)
+        | (std::uint32_t(b[3]) << 24);
+}
+
+void putLe16(char *p, std::uint16_t v)
+{
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+void putLe32(char *p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = char((v >> (8 * i)) & 0xFF);
+}
+
+void writeLine(std::ostream &out, const QString &line)
+{
+    out << line.toUtf8().constData() << std::endl;
+}
+
+} // namespace
+
+WavFile::WavFile()
+{
+    clear();
+}
+
+void WavFile::clear()
+{
+    std::memset(riffTag, 0, sizeof riffTag);
+    std::memset(waveTag, 0, sizeof waveTag);
+    std::memset(fmtTag, 0, sizeof fmtTag);
+    std::memset(dataTag, 0, sizeof dataTag);
+    riffSize = 0;
+    fmtSize = 0;
+    formatCode = 0;
+    numChannels = 0;
+    sampleRate = 0;
+    byteRate = 0;
+    blockAlign = 0;
+    bitsPerSample = 0;
+    dataSize = 0;
+    rawData.clear();
+    bytesRead = 0;
+    numSamples = 0;
+    samples.clear();
+    sampleData = nullptr;
+    errorText.clear();
+    readOk = false;
+}
+
+bool WavFile::fail(const QString &message)
+{
+    readOk = false;
+    errorText = message;
+    writeLine(std::cerr, message);
+    return false;
+}
+
+void WavFile::refreshSampleData()
+{
+    sampleData = samples.isEmpty() ? nullptr : samples.constData();
+}
+
+bool WavFile::readWavFile(const QByteArray &path)
+{
+    clear();
+    const QString name = QString::fromUtf8(path);
+
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Unable to open WAV file: ") + name);
+
+    const QByteArray head = file.read(headerSize());
+    if (head.isEmpty())
+        return fail(QStringLiteral("Header size is zero. ") + name);
+    if (head.size() < headerSize())
+        return fail(QStringLiteral("Header is incomplete (%1 of %2 bytes): ")
+                        .arg(head.size()).arg(headerSize()) + name);
+
+    std::memcpy(riffTag, head.constData(), 4);
+    riffSize = le32(head.constData() + 4);
+    std::memcpy(waveTag, head.constData() + 8, 4);
+    if (std::memcmp(waveTag, "WAVE", 4) != 0)
+        return fail(QStringLiteral("Not a WAV file: ") + name);
+
+    // Chunk sizes come from the file and may be anything: every offset is checked against the
+    // real size, and only the first bytes of the format chunk are ever read.
+    const qint64 fileSize = std::max(file.size(), qint64(head.size()));
+    bool haveFmt = false;
+    bool haveData = false;
+    QByteArray fmt;
+    qint64 dataOffset = 0;
+    std::uint32_t declaredDataSize = 0;
+    qint64 offset = 12;
+    while (offset + 8 <= fileSize && file.seek(offset)) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            break;
+        const std::uint32_t size = le32(chunk.constData() + 4);
+        const qint64 body = offset + 8;
+        if (!haveFmt && chunk.startsWith("fmt ")) {
+            haveFmt = true;
+            fmtSize = size;
+            fmt = file.read(std::min<qint64>(size, extensibleFmtSize));
+        } else if (!haveData && chunk.startsWith("data")) {
+            haveData = true;
+            dataOffset = body;
+            declaredDataSize = size;
+            if (haveFmt)
+                break;
+        }
+        offset = body + qint64(size) + (size & 1u);
+    }
+
+    if (!haveFmt)
+        return fail(QStringLiteral("No format chunk in WAV file: ") + name);
+    std::memcpy(fmtTag, "fmt ", 4);
+    if (fmt.size() < canonicalFmtSize)
+        return fail(QStringLiteral("Format chunk is too short: ") + name);
+    formatCode = le16(fmt.constData());
+    numChannels = le16(fmt.constData() + 2);
+    sampleRate = le32(fmt.constData() + 4);
+    byteRate = le32(fmt.constData() + 8);
+    blockAlign = le16(fmt.constData() + 12);
+    bitsPerSample = le16(fmt.constData() + 14);
+
+    if (formatCode == formatExtensible && fmt.size() < extensibleFmtSize)
+        return fail(QStringLiteral("Format chunk is too short: ") + name);
+    const bool extensiblePcm = formatCode == formatExtensible
+        && std::memcmp(fmt.constData() + subFormatOffset, pcmSubFormat, sizeof pcmSubFormat) == 0;
+    if (formatCode != formatPcm && !extensiblePcm)
+        return fail(QStringLiteral("Not a PCM (linear quantitation) WAV file: ") + name);
+    if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24)
+        return fail(QStringLiteral("Not a 8-bit, 16-bit, or 24-bit WAV file: ") + name);
+
+    if (!haveData)
+        return fail(QStringLiteral("No data chunk in WAV file: ") + name);
+    std::memcpy(dataTag, "data", 4);
+
+    const int bytesPerSample = bitsPerSample / 8;
+    const qint64 present = std::max<qint64>(0, fileSize - dataOffset);
+    const qint64 wanted = std::min<qint64>(declaredDataSize, present);
+    if (wanted / bytesPerSample > maxSamples)
+        return fail(QStringLiteral("WAV data is too large to hold in memory: ") + name);
+    try {
+        rawData.resize(int(wanted));
+        if (!rawData.isEmpty() && file.seek(dataOffset))
+            bytesRead = std::max<qint64>(0, file.read(rawData.data(), rawData.size()));
+        std::uint32_t kept = std::uint32_t(bytesRead);
+        if (bytesRead < qint64(declaredDataSize)) {
+            kept -= kept % std::uint32_t(bytesPerSample);
+            writeLine(std::cerr, QStringLiteral("WAV data is shorter than its header says (only %1 of %2 bytes present): ")
+                                     .arg(bytesRead).arg(declaredDataSize) + name);
+        }
+        rawData.resize(int(kept));
+        dataSize = kept;
+        numSamples = dataSize / std::uint32_t(bytesPerSample);
+        decodeSamples();
+    } catch (const std::bad_alloc &) {
+        rawData.clear();
+        bytesRead = 0;
+        dataSize = 0;
+        numSamples = 0;
+        samples.clear();
+        sampleData = nullptr;
+        return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
+    }
+
+    // The fields now describe the canonical 44-byte file that writeWavFile would produce.
+    fmtSize = canonicalFmtSize;
+    formatCode = formatPcm;
+    riffSize = dataSize > 0xFFFFFFFFu - 36u ? 0xFFFFFFFFu : dataSize + 36u;
+
+    readOk = true;
+    return true;
+}
+
+void WavFile::decodeSamples()
+{
+    samples.clear();
+    if (bitsPerSample == 32) {
+        std::cerr << "32-bit PCM is not working yet." << std::endl;
+        refreshSampleData();
+        return;
+    }
+    if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24) {
+        std::cerr << "Not recognizable bits per sample. " << std::endl;
+        refreshSampleData();
+        return;
+    }
+
+    const int bytesPerSample = bitsPerSample / 8;
+    const int count = int(std::min<qint64>(numSamples, rawData.size() / bytesPerSample));
+    samples.reserve(count);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(rawData.constData());
+    for (int i = 0; i < count; ++i) {
+        if (bitsPerSample == 8) {
+            samples.append((int(bytes[i]) - 128) * 0.0078125);
+        } else if (bitsPerSample == 16) {
+            samples.append(std::int16_t(le16(rawData.constData() + 2 * i)) * 3.0517578125e-05);
+        } else {
+            const unsigned char *b = bytes + 3 * i;
+            const std::uint32_t v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8)
+                | (std::uint32_t(b[2]) << 16);
+            double x = v * 1.1920928955078125e-07;
+            if (v >= 0x800000u)
+                x -= 2.0;
+            samples.append(x);
+        }
+    }
+    refreshSampleData();
+}
+
+bool WavFile::writeWavFile(const QByteArray &path) const
+{
+    const QString name = QString::fromUtf8(path);
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        writeLine(std::cerr, QStringLiteral("Unable to write wave file: ") + name);
+        return false;
+    }
+
+    char header[44];
+    std::memcpy(header, riffTag, 4);
+    putLe32(header + 4, riffSize);
+    std::memcpy(header + 8, waveTag, 4);
+    std::memcpy(header + 12, fmtTag, 4);
+    putLe32(header + 16, fmtSize);
+    putLe16(header + 20, formatCode);
+    putLe16(header + 22, numChannels);
+    putLe32(header + 24, sampleRate);
+    putLe32(header + 28, byteRate);
+    putLe16(header + 32, blockAlign);
+    putLe16(header + 34, bitsPerSample);
+    std::memcpy(header + 36, dataTag, 4);
+    putLe32(header + 40, dataSize);
+
+    const qint64 dataBytes = std::min<qint64>(dataSize, rawData.size());
+    const bool written = file.write(header, sizeof header) == qint64(sizeof header)
+        && file.write(rawData.constData(), dataBytes) == dataBytes && file.flush();
+    file.close();
+    if (!written) {
+        writeLine(std::cerr, QStringLiteral("Unable to write wave file: ") + name);
+        return false;
+    }
+    return true;
+}
+
+void WavFile::printHeader() const
+{
+    std::cout << "RIFF header                : " << std::string(riffTag, 4) << '\n'
+              << "WAVE header                : " << std::string(waveTag, 4) << '\n'
+              << "FMT                        : " << std::string(fmtTag, 4) << '\n'
+              << "Data size                  : " << riffSize << '\n'
+              << "Sampling Rate              : " << sampleRate << '\n'
+              << "Number of bits per sample  : " << bitsPerSample << '\n'
+              << "Number of channels         : " << numChannels << '\n'
+              << "Number of bytes per second : " << byteRate << '\n'
+              << "Data length (bytes)        : " << dataSize << '\n'
+              << "Audio Format               : " << formatCode << '\n'
+              << "Block align                : " << blockAlign << '\n'
+              << "Data string                : " << std::string(dataTag, 4) << std::endl;
+}
+
+void WavFile::printSamples() const
+{
+    for (double value : samples)
+        std::cout << value << '\n';
+    std::cout.flush();
+}

@@ -4,26 +4,49 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <QtGlobal>
 #include <cstdint>
 
 // Reader of PCM WAV files (8, 16 or 24 bits, any channel count) into doubles in -1 .. 1.
-// The header fields hold the canonical 44-byte layout, little-endian, in file order; samples
-// stay interleaved (L0, R0, L1, R1, ...) and numSamples counts all channels together.
-// Failures return false and write one line to standard error; the reader never shows a dialog.
+//
+// The reader walks the RIFF chunks from byte 12 to find "fmt " and "data", so files with LIST or
+// JUNK chunks, longer format chunks or the extensible format (0xFFFE with a PCM sub-format) load
+// as well as canonical 44-byte-header files. It never allocates more than the file holds.
+//
+// After a successful read the 13 header fields describe the file as a canonical 44-byte header:
+// tags as found, fmtSize 16, formatCode 1 (extensible PCM included), riffSize 36 + dataSize, and
+// dataSize the sample bytes actually held in rawData. samples then holds numSamples values,
+// channels interleaved (L0, R0, L1, R1, ...); numSamples counts all channels together.
+//
+// A failed read returns false, writes one line to standard error and leaves no sample of an
+// earlier file behind: rawData and samples are empty, numSamples and bytesRead are 0, and the
+// header fields hold only what was parsed from the failing file (zero where nothing was).
+// The reader never shows a dialog.
 class WavFile
 {
 public:
     WavFile();
 
+    // path: UTF-8 bytes of the file's path.
     bool readWavFile(const QByteArray &path);
+    // Rebuilds samples from rawData by bitsPerSample; decodes at most numSamples whole samples
+    // and never reads past rawData.
     void decodeSamples();
+    // Writes the 44 header bytes as they stand, then min(dataSize, rawData size) bytes of rawData.
+    // An existing file is replaced. False, with one line on standard error, if the file cannot be
+    // opened or fully written.
     bool writeWavFile(const QByteArray &path) const;
+    // Twelve "label: value" lines on standard output (fmtSize is not printed).
     void printHeader() const;
+    // One sample per line on standard output, six significant digits.
     void printSamples() const;
     static int headerSize() { return 44; }
 
-    // Why the last read failed, in the words written to standard error; empty after a success.
+    // Why the last read failed, as the line written to standard error (without its end of line);
+    // empty after a successful read and before the first one.
     QString lastError() const { return errorText; }
+    // True only when the most recent readWavFile returned true.
+    bool lastReadSucceeded() const { return readOk; }
 
     char riffTag[4];
     std::uint32_t riffSize;
@@ -32,21 +55,29 @@ public:
     std::uint32_t fmtSize;
     std::uint16_t formatCode;
     std::uint16_t numChannels;
-    std::uint32_t sampleRate;
-    std::uint32_t byteRate;
-    std::uint16_t blockAlign;
+    std::uint32_t sampleRate;      // Hz, per channel
+    std::uint32_t byteRate;        // bytes per second
+    std::uint16_t blockAlign;      // bytes per frame, all channels
     std::uint16_t bitsPerSample;
     char dataTag[4];
-    std::uint32_t dataSize;
+    std::uint32_t dataSize;        // sample bytes
 
-    QByteArray rawData;
-    qint64 bytesRead;
-    std::uint32_t numSamples;
-    const double *sampleData;
+    QByteArray rawData;            // the sample bytes of the last read, dataSize of them
+    qint64 bytesRead;              // sample bytes the last data read delivered
+    std::uint32_t numSamples;      // dataSize / (bitsPerSample / 8), all channels together
+    const double *sampleData;      // first element of samples, null when samples is empty
     QVector<double> samples;
 
 private:
+    // sampleData points into this object's own samples, so a copy would point into another's.
+    Q_DISABLE_COPY(WavFile)
+
+    void clear();
+    bool fail(const QString &message);
+    void refreshSampleData();
+
     QString errorText;
+    bool readOk;
 };
 
 #endif

@@ -1,0 +1,29 @@
+#include "audio/Sinusoid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+const double twoPi = 6.283185307179586;
+}
+
+void zeroFill(QVector<double> &v)
+{
+    std::fill(v.begin(), v.end(), 0.0);
+}
+
+QVector<double> sinusoidSamples(int count, double frequency, double samplingRate)
+{
+    QVector<double> v;
+    if (count < 1)
+        return v;
+    v.resize(count);
+    zeroFill(v);
+    // A rate typed as text that is not a number arrives as 0: silence rather than NaN samples.
+    if (!(samplingRate > 0.0))
+        return v;
+    const double radiansPerStep = frequency * twoPi;
+    for (int i = 0; i < count; ++i)
+        v[i] = std::sin(radiansPerStep * i / samplingRate);
+    return v;
+}
