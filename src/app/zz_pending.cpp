@@ -1,4 +1,2 @@
 #include "app/MainWindow.h"
-bool MainWindow::loadTargetSound() { return false; }
-void MainWindow::buildSinusoid() {}
 void MainWindow::computeAmplitudeSpectrum() {}
