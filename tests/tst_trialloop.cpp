@@ -2,10 +2,13 @@
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
 #include "support/TemporaryDesktop.h"
+#include "support/WidgetFinder.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QtCharts/QLineSeries>
@@ -28,6 +31,10 @@ private slots:
     void pauseIsSoundPlusSilence();
     void emptyOrderSchedulesNothing();
     void requestedToneIsPlayedAfterThePause();
+    void goOpensAUsableSubjectWindow();
+    void closingTheSubjectWindowEndsTheRun();
+    void closingTheExperimenterWindowMidRunAsks_data();
+    void closingTheExperimenterWindowMidRunAsks();
 
 private:
     void prepareSession();
@@ -174,6 +181,81 @@ void TestTrialLoop::requestedToneIsPlayedAfterThePause()
     QCOMPARE(window->parameters.sinusoidCount, 1);
     QTRY_COMPARE_WITH_TIMEOUT(playing.count(), 2, 2000);
     QCOMPARE(playing.last().first().toInt(), -1);
+}
+
+void TestTrialLoop::goOpensAUsableSubjectWindow()
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->pushButtonGo->setEnabled(true);
+    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    SubjectWindow *subject = window->subjectWindow;
+    QVERIFY(subject);
+    QCOMPARE(subject->parentWidget(), window.get());
+    QVERIFY(QTest::qWaitForWindowExposed(subject));
+    QCOMPARE(window->isEnabled(), false);
+    QCOMPARE(subject->isEnabled(), true);
+    QSpinBox *spinBox = subject->findChild<QSpinBox *>();
+    QVERIFY(spinBox);
+    QCOMPARE(spinBox->minimum(), 10);
+    QCOMPARE(spinBox->maximum(), 1000);
+    QCOMPARE(spinBox->value(), 500);
+    QCOMPARE(spinBox->singleStep(), 1);
+
+    // The listener's requests reach the experimenter window, which answers with a sound.
+    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
+    QTest::mouseClick(buttonWithText(subject, "Play target"), Qt::LeftButton);
+    QCOMPARE(subject->isEnabled(), false);
+    QCOMPARE(window->sinusoidMode, false);
+    QVERIFY(window->soundTimer->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(playing.count(), 2, 3000);
+    QCOMPARE(playing.at(1).first().toInt(), -1);
+    QCOMPARE(subject->isEnabled(), true);
+    QCOMPARE(window->isEnabled(), false);
+}
+
+void TestTrialLoop::closingTheSubjectWindowEndsTheRun()
+{
+    window->checkBoxSaveData->setChecked(false);
+    window->pushButtonGo->setEnabled(true);
+    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    QVERIFY(window->subjectWindow);
+    ModalDriver driver;
+    driver.answerMessageBox(QMessageBox::Yes);
+    window->subjectWindow->close();
+    QVERIFY(driver.waitUntilDone());
+    QCOMPARE(window->subjectWindow->isVisible(), false);
+    QCOMPARE(window->isEnabled(), true);
+    QCOMPARE(window->pushButtonPractice->isEnabled(), true);
+    QCOMPARE(window->pushButtonExperiment->isEnabled(), true);
+    QCOMPARE(window->pushButtonGo->isEnabled(), false);
+    QCOMPARE(window->parameters.fileNumber, 2);
+    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
+}
+
+void TestTrialLoop::closingTheExperimenterWindowMidRunAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("keep running") << int(QMessageBox::No) << false;
+    QTest::newRow("quit anyway") << int(QMessageBox::Yes) << true;
+}
+
+void TestTrialLoop::closingTheExperimenterWindowMidRunAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    window->show();
+    window->pushButtonGo->setEnabled(true);
+    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    ModalDriver driver;
+    driver.answerMessageBox(QMessageBox::StandardButton(answer));
+    QCOMPARE(window->close(), closes);
+    QVERIFY(driver.waitUntilDone());
+    QCOMPARE(driver.seen().size(), 1);
+    QVERIFY(driver.seen().first().text.contains("have not been saved"));
+    QCOMPARE(window->isVisible(), !closes);
 }
 
 QTEST_MAIN(TestTrialLoop)

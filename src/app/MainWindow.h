@@ -255,6 +255,10 @@ public:
     // The pause before the next sound; precise, so the onset is not moved by timer coalescing.
     QTimer *soundTimer;
 
+protected:
+    // Closing in the middle of a run would lose its results: ask first.
+    void closeEvent(QCloseEvent *event) override;
+
 signals:
     void transferParameters(qint32 frequencyMin, qint32 frequencyMax, qint32 frequencyCurrent,
                             qint32 frequencyStepSize);

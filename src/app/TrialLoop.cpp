@@ -2,6 +2,7 @@
 
 #include "subject/SubjectWindow.h"
 
+#include <QCloseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -68,4 +69,20 @@ void MainWindow::refreshMainWindow()
     pushButtonPractice->setEnabled(true);
     pushButtonExperiment->setEnabled(true);
     pushButtonGo->setEnabled(false);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (subjectWindow && subjectWindow->isVisible()) {
+        const auto answer = QMessageBox::question(
+            this, QStringLiteral("Question"),
+            QStringLiteral("A run is still going on and its results have not been saved.\n"
+                           "Do you want to quit and lose them?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
 }
