@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test sanitize screenshots clean
 
 all: build
 
@@ -19,6 +19,19 @@ run: build
 
 test: build
 	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1
+
+# The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer, audio tests included.
+sanitize: deps
+	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVARA_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-sanitize -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	scripts/audio-server run -- ctest --test-dir build-sanitize --output-on-failure -j 1
+
+screenshots: build
+	scripts/install-deps screenshots
+	scripts/screenshots $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-*
