@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -19,6 +19,8 @@ run: build
 
 test: build
 	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1
+
+bench: ; scripts/install-deps bench && cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON && cmake --build build-bench --target bench_fft && build-bench/bench/bench_fft
 
 clean:
 	rm -rf $(BUILD) build-*
