@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test sanitize screenshots clean
+.PHONY: all deps build run test sanitize screenshots bench clean
 
 all: build
 
@@ -32,6 +32,13 @@ sanitize: deps
 screenshots: build
 	scripts/install-deps screenshots
 	scripts/screenshots $(BUILD)
+
+# Benchmarks need Google Benchmark and FFTW; the program and the tests never link them.
+bench:
+	scripts/install-deps bench
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target bench_fft
+	build-bench/bench/bench_fft
 
 clean:
 	rm -rf $(BUILD) build-*

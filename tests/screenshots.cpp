@@ -6,6 +6,7 @@
 #include "support/WidgetFinder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -55,7 +56,8 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
 
     ModalDriver driver;
     driver.chooseFile(target);
@@ -69,7 +71,8 @@ int main(int argc, char *argv[])
 
     QTest::mouseClick(window.pushButtonGo, Qt::LeftButton);
     SubjectWindow *subject = window.subjectWindow;
-    QTest::qWaitForWindowExposed(subject);
+    if (!QTest::qWaitForWindowExposed(subject))
+        return 1;
     QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
     if (!request(window, buttonWithText(subject, "Play target")))
         return 1;

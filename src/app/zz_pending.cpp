@@ -1,2 +1,0 @@
-#include "app/MainWindow.h"
-void MainWindow::computeAmplitudeSpectrum() {}
