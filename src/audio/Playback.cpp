@@ -27,6 +27,7 @@ void MainWindow::playOneSound()
     if (audioOutput) {
         audioOutput->disconnect(this);
         audioOutput->stop();
+        audioOutput->setParent(nullptr);
         audioOutput->deleteLater();
         audioOutput = nullptr;
     }
@@ -96,7 +97,10 @@ void MainWindow::handleStateChanged(QAudio::State audioState)
     audioBuffer->close();
     delete audioBytes;
     audioBytes = nullptr;
-    // The output is still inside its own notification: both go later, output first.
+    // The output is still inside its own notification: both go later, output first. Deleting it
+    // directly while that deferred deletion is queued crashes the sound plugin, so the window
+    // must not delete it as its child either.
+    output->setParent(nullptr);
     output->deleteLater();
     audioBuffer->deleteLater();
     audioBuffer = nullptr;
