@@ -50,6 +50,14 @@ void ModalDriver::chooseFile(const QString &path)
     }});
 }
 
+void ModalDriver::acceptFileDialog()
+{
+    answers.enqueue({QStringLiteral("QFileDialog"), [](QWidget *dialog) {
+        if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog))
+            static_cast<QDialog *>(fileDialog)->accept();
+    }});
+}
+
 void ModalDriver::cancelFileDialog()
 {
     answers.enqueue({QStringLiteral("QFileDialog"), [](QWidget *dialog) {

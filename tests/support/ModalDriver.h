@@ -36,6 +36,8 @@ public:
     void answerMessageBox(QMessageBox::StandardButton button);
     void chooseFile(const QString &path);
     void cancelFileDialog();
+    // Presses the dialog's accept button on what it proposes, as a person pressing Save does.
+    void acceptFileDialog();
 
     // Processes events until every queued answer is used and no modal dialog is left open.
     bool waitUntilDone(int timeoutMs = 10000);

@@ -1,0 +1,149 @@
+#include "app/MainWindow.h"
+#include "subject/SubjectWindow.h"
+#include "support/ModalDriver.h"
+#include "support/SinkRecorder.h"
+#include "support/TemporaryDesktop.h"
+#include "support/WavBuilder.h"
+#include "support/WidgetFinder.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const int sampleRate = 40000;
+const int pauseMs = 750;
+const int toleranceMs = 30;
+
+QVector<float> toneFloats(int frequency, int count)
+{
+    QVector<float> samples(count);
+    for (int i = 0; i < count; ++i)
+        samples[i] = static_cast<float>(std::sin((frequency * 6.283185307179586) * i / double(sampleRate)));
+    return samples;
+}
+
+} // namespace
+
+// One whole practice run as a listener and an experimenter do it, with the real windows, the
+// real dialogs and the real sound server; the capture proves what was heard, and when.
+class TestScriptedListener : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void practiceRunFromFirstClickToSavedFile();
+
+private:
+    // Presses a request button and checks the stimulus arrives whole, bit for bit, after the pause.
+    void request(QPushButton *button, const QVector<float> &stimulus, const QString &what);
+
+    std::unique_ptr<TemporaryDesktop> desktop;
+    std::unique_ptr<MainWindow> window;
+    SinkRecorder recorder;
+    qint64 lastSoundEnd = 0;
+};
+
+void TestScriptedListener::initTestCase()
+{
+    desktop.reset(new TemporaryDesktop);
+    QVERIFY(desktop->isValid());
+    QVERIFY2(recorder.start(), qPrintable(recorder.errorString()));
+}
+
+void TestScriptedListener::request(QPushButton *button, const QVector<float> &stimulus, const QString &what)
+{
+    QVERIFY2(button && button->isEnabled(), qPrintable(what));
+    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    const qint64 requestedAt = recorder.mark();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY2(!window->subjectWindow->isEnabled(), "the listener's window waits while the sound comes");
+
+    const qint64 onset = recorder.waitForOnset(stimulus, requestedAt, pauseMs + 3000);
+    QVERIFY2(onset >= 0, qPrintable(what + ": " + recorder.errorString() + " " + recorder.describeMiss(stimulus, requestedAt)));
+    const double delayMs = (onset - requestedAt) * 1000.0 / sampleRate;
+    qInfo("%s: onset %.1f ms after the request", qPrintable(what), delayMs);
+    QVERIFY2(std::abs(delayMs - pauseMs) <= toleranceMs, qPrintable(QString("%1: %2 ms").arg(what).arg(delayMs)));
+    // Nothing else sounded since the last sound ended.
+    QVERIFY(recorder.isSilent(std::max(lastSoundEnd, requestedAt), onset));
+    lastSoundEnd = onset + stimulus.size();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!playing.isEmpty() && playing.last().first().toInt() == -1, 3000);
+    QVERIFY(window->subjectWindow->isEnabled());
+}
+
+void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
+{
+    // A target whose every sample survives 16-bit storage and float playback exactly.
+    QVector<double> target(10000);
+    for (int i = 0; i < target.size(); ++i)
+        target[i] = std::round(16000.0 * std::sin(i * 0.05) * std::cos(i * 0.0031) + 800.0) / 32768.0;
+    const QString targetPath = desktop->filePath("tone1.wav");
+    QVERIFY(WavBuilder::writeMono16(targetPath, target, sampleRate));
+    QVector<float> targetFloats;
+    for (double value : target)
+        targetFloats << static_cast<float>(value);
+
+    window.reset(new MainWindow);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    ModalDriver driver;
+    driver.chooseFile(targetPath);
+    QTest::mouseClick(window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QCOMPARE(window->pushButtonGo->isEnabled(), true);
+
+    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    SubjectWindow *subject = window->subjectWindow;
+    QVERIFY(subject);
+    QVERIFY(QTest::qWaitForWindowExposed(subject));
+    QCOMPARE(window->isEnabled(), false);
+
+    QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
+    request(buttonWithText(subject, "Play target"), targetFloats, "target");
+
+    QSpinBox *frequency = subject->findChild<QSpinBox *>();
+    QVERIFY(frequency);
+    for (int hz : {700, 730, 725}) {
+        frequency->setValue(hz);
+        request(buttonWithText(subject, "Play sinusoid"), toneFloats(hz, 10000), QString("%1 Hz").arg(hz));
+        QCOMPARE(window->lineEditFrequencyMatched->text(), QString::number(hz));
+    }
+
+    driver.answerMessageBox(QMessageBox::Yes);
+    driver.acceptFileDialog();
+    QTest::mouseClick(buttonWithText(subject, "Done"), Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QCOMPARE(driver.seen().at(1).title, QString("Confirmation MessageBox"));
+    QCOMPARE(driver.seen().at(2).title, QString("Save a file"));
+
+    QFile results(desktop->filePath("SUB001_practice001.txt"));
+    QVERIFY(results.open(QIODevice::ReadOnly));
+    QCOMPARE(results.readAll(), QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\n"
+                                           "tone1.wav\t1\t700\r\n"
+                                           "tone1.wav\t2\t730\r\n"
+                                           "tone1.wav\t3\t725\r\n"));
+    QCOMPARE(subject->isVisible(), false);
+    QCOMPARE(window->isEnabled(), true);
+    QCOMPARE(window->parameters.fileNumber, 2);
+    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
+    QCOMPARE(window->pushButtonGo->isEnabled(), false);
+    QCOMPARE(window->pushButtonExperiment->isEnabled(), true);
+
+    driver.chooseFile(targetPath);
+    QTest::mouseClick(window->pushButtonExperiment, Qt::LeftButton);
+    QVERIFY(driver.waitUntilDone());
+    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_experiment002.txt"));
+    QCOMPARE(window->pushButtonGo->isEnabled(), true);
+    QCOMPARE(window->trendFrequency.size(), 0);
+}
+
+QTEST_MAIN(TestScriptedListener)
+#include "tst_scriptedlistener.moc"
