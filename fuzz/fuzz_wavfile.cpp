@@ -1,0 +1,147 @@
+// Fuzzes WavFile::readWavFile and the target's channel handling (TargetSound) with whole files.
+// Besides crashes and sanitizer reports, a finding is any broken promise of the two classes:
+// a failed read leaving samples behind, a successful one whose fields disagree with its samples
+// or hold more bytes than the file, a canonical rewrite that reads back differently, or a target
+// that is not the first channel of what was decoded.
+//
+// The reader takes a path, so each input goes through a file of this process in the temp folder.
+
+#include "audio/TargetSound.h"
+#include "audio/WavFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <streambuf>
+
+namespace {
+
+#define FUZZ_CHECK(condition)                                                                   \
+    do {                                                                                         \
+        if (!(condition)) {                                                                      \
+            std::fprintf(stderr, "broken promise at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                        \
+        }                                                                                        \
+    } while (false)
+
+// Swallows the reader's one-line diagnostics, which would otherwise flood the fuzzer's log.
+class NullBuffer : public std::streambuf
+{
+protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+};
+
+QByteArray inputPath;
+QByteArray rewrittenPath;
+
+void removeFiles()
+{
+    QFile::remove(QString::fromUtf8(inputPath));
+    QFile::remove(QString::fromUtf8(rewrittenPath));
+}
+
+bool writeFile(const QByteArray &path, const std::uint8_t *data, std::size_t size)
+{
+    QFile file(QString::fromUtf8(path));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size);
+}
+
+void checkFailedRead(const WavFile &wav)
+{
+    FUZZ_CHECK(!wav.lastError().isEmpty());
+    FUZZ_CHECK(wav.samples.isEmpty());
+    FUZZ_CHECK(wav.rawData.isEmpty());
+    FUZZ_CHECK(wav.numSamples == 0);
+    FUZZ_CHECK(wav.bytesRead == 0);
+    FUZZ_CHECK(wav.sampleData == nullptr);
+}
+
+void checkGoodRead(const WavFile &wav, std::size_t fileSize)
+{
+    FUZZ_CHECK(wav.lastError().isEmpty());
+    FUZZ_CHECK(wav.bitsPerSample == 8 || wav.bitsPerSample == 16 || wav.bitsPerSample == 24);
+    FUZZ_CHECK(wav.formatCode == 1 && wav.fmtSize == 16);
+    FUZZ_CHECK(qint64(wav.dataSize) == wav.rawData.size());
+    // Sample bytes begin at byte 20 at the earliest ("RIFF", size, "WAVE", data chunk header).
+    FUZZ_CHECK(std::size_t(wav.rawData.size()) + 20 <= fileSize);
+    FUZZ_CHECK(wav.numSamples == wav.dataSize / (wav.bitsPerSample / 8u));
+    FUZZ_CHECK(wav.samples.size() == int(wav.numSamples));
+    FUZZ_CHECK(wav.sampleData == (wav.samples.isEmpty() ? nullptr : wav.samples.constData()));
+    FUZZ_CHECK(wav.riffSize == wav.dataSize + 36u);
+    for (double value : wav.samples)
+        FUZZ_CHECK(value >= -1.0 && value < 1.0);
+}
+
+// The fields of a good read describe a canonical file; writing it and reading it back must give
+// the same header and the same samples.
+void checkRewrite(const WavFile &wav)
+{
+    FUZZ_CHECK(wav.writeWavFile(rewrittenPath));
+    WavFile again;
+    FUZZ_CHECK(again.readWavFile(rewrittenPath));
+    FUZZ_CHECK(again.numChannels == wav.numChannels);
+    FUZZ_CHECK(again.sampleRate == wav.sampleRate);
+    FUZZ_CHECK(again.bitsPerSample == wav.bitsPerSample);
+    FUZZ_CHECK(again.dataSize == wav.dataSize);
+    FUZZ_CHECK(again.rawData == wav.rawData);
+    FUZZ_CHECK(again.samples == wav.samples);
+}
+
+void checkTarget(const WavFile &wav, bool readOk)
+{
+    const TargetSound target(wav);
+    const std::uint32_t channels = wav.numChannels;
+    const std::uint32_t frames = channels == 0 ? 0 : wav.numSamples / channels;
+    const bool usable = readOk && frames > 0;
+    FUZZ_CHECK(target.isUsable() == usable);
+    FUZZ_CHECK(target.problemText().isEmpty() == usable);
+    const QVector<double> channel = target.firstChannel();
+    if (!usable) {
+        FUZZ_CHECK(target.frameCount() == 0);
+        FUZZ_CHECK(target.durationSeconds() == 0.0);
+        FUZZ_CHECK(channel.isEmpty());
+        return;
+    }
+    FUZZ_CHECK(target.frameCount() == int(frames));
+    FUZZ_CHECK(channel.size() == int(frames));
+    for (int i = 0; i < channel.size(); ++i)
+        FUZZ_CHECK(channel[i] == wav.samples[int(i * channels)]);
+    const double duration = wav.sampleRate == 0 ? 0.0 : double(frames) / wav.sampleRate;
+    FUZZ_CHECK(target.durationSeconds() == duration);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static NullBuffer nullBuffer;
+    std::cerr.rdbuf(&nullBuffer);
+    const QString stem = QDir::temp().filePath(
+        QStringLiteral("tonvara-fuzz-%1").arg(QCoreApplication::applicationPid()));
+    inputPath = (stem + QStringLiteral(".wav")).toUtf8();
+    rewrittenPath = (stem + QStringLiteral("-rewritten.wav")).toUtf8();
+    std::atexit(removeFiles);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FUZZ_CHECK(writeFile(inputPath, data, size));
+    WavFile wav;
+    const bool ok = wav.readWavFile(inputPath);
+    FUZZ_CHECK(ok == wav.lastReadSucceeded());
+    if (ok) {
+        checkGoodRead(wav, size);
+        checkRewrite(wav);
+    } else {
+        checkFailedRead(wav);
+    }
+    checkTarget(wav, ok);
+    return 0;
+}
