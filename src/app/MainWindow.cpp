@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtCharts/QChartView>
@@ -320,8 +321,13 @@ void MainWindow::initialiseWindow()
     audioFormat.setCodec(QStringLiteral("audio/pcm"));
     audioFormat.setByteOrder(QAudioFormat::LittleEndian);
     audioFormat.setSampleType(QAudioFormat::Float);
-    if (!QAudioDeviceInfo::defaultOutputDevice().isFormatSupported(audioFormat))
+    if (!QAudioDeviceInfo::defaultOutputDevice().isFormatSupported(audioFormat)) {
         qWarning("Raw audio format not supported by backend, cannot play audio.");
+        // The experimenter must know before a listener sits down, not from a log.
+        statusBar()->showMessage(QStringLiteral("No audio output plays mono 32-bit float sound at %1 Hz: "
+                                                "the listener will hear nothing.")
+                                     .arg(audioFormat.sampleRate()));
+    }
 }
 
 void MainWindow::doNothing()
