@@ -85,8 +85,8 @@ private:
     void compute_spectra_16 (T * __restrict d, const T * __restrict x) const;
     static void compute_spectrum_8 (T * __restrict out, const T * __restrict x,
                                     const std::int32_t * __restrict rev, std::int32_t c);
-    static void compute_spectra_16_lanes (T * __restrict d, const T * __restrict xr,
-                                          const std::int32_t * __restrict rev, std::int32_t r,
+    static void compute_spectra_16_lanes (T * __restrict dr, const T * __restrict xr,
+                                          const std::int32_t * __restrict rev,
                                           T co_1, T co_2, T co_3);
     void compute_table_passes (int first, int end, int pairs, T d [], T s [],
                                std::int32_t len) const;

@@ -374,39 +374,43 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
 
     // The block of 16 at c reads x [rev [c + q]] = x [r + rev [q]], with r = rev [c] below N/16
     // and c = rev [r]. Blocks of consecutive r thus read neighbouring values: LANES of them go
-    // side by side, one lane each, and every read of x is a run.
+    // side by side, one lane each, and every read of x is a run. Reversal maps disjoint bit
+    // fields separately, so rev [r + l] = rev [r] + rev [l] for r a multiple of LANES.
     const std::int32_t sixteenth = _length >> 4;
     if (_length < 4096)
     {
         for (std::int32_t r = 0; r < sixteenth; r += LANES)
         {
-            compute_spectra_16_lanes (d, x + r, rev, r, co_1, co_2, co_3);
+            compute_spectra_16_lanes (d + rev [r], x + r, rev, co_1, co_2, co_3);
         }
         return;
     }
     // Larger arrays outgrow the caches and the address translation buffers. Writing the k - 4
     // bits of r as [b (2 bits) | m | g (6 bits)], the 256 blocks of one m read 64 runs of 64
-    // values of x and write 64 runs of 64 values of d.
+    // values of x and write 64 runs of 64 values of d. rev [r] is assembled from the fields, so
+    // only a few entries of the table are read.
     const std::int32_t b_unit = _length >> 6;
     for (std::int32_t m = 0; m < b_unit; m += 64)
     {
+        const std::int32_t rev_m = rev [m];
         for (std::int32_t b = 0; b < sixteenth; b += b_unit)
         {
+            const std::int32_t rev_mb = rev_m + rev [b];
             for (std::int32_t g = 0; g < 64; g += LANES)
             {
-                const std::int32_t r = m + b + g;
-                compute_spectra_16_lanes (d, x + r, rev, r, co_1, co_2, co_3);
+                compute_spectra_16_lanes (d + rev_mb + rev [g], x + m + b + g, rev,
+                                          co_1, co_2, co_3);
             }
         }
     }
 }
 
 // LANES blocks of 16 for compute_spectra_16: lane l reads xr [rev [q] + l], q = 0 .. 15, and
-// writes the block at d + rev [r + l]. Every step is that of the scalar code, once per lane.
+// writes the block at dr + rev [l]. Every step is that of the scalar code, once per lane.
 template <class T>
 FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
-    T * __restrict d, const T * __restrict xr, const std::int32_t * __restrict rev,
-    std::int32_t r, T co_1, T co_2, T co_3)
+    T * __restrict dr, const T * __restrict xr, const std::int32_t * __restrict rev,
+    T co_1, T co_2, T co_3)
 {
     const T h = static_cast <T> (SQRT2_2);
     T v [16] [LANES];
@@ -486,7 +490,7 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
 
     for (int l = 0; l < LANES; ++ l)
     {
-        T * const dst = d + rev [r + l];
+        T * const dst = dr + rev [l];
 #pragma GCC unroll 16
         for (int q = 0; q < 16; ++ q)
         {
