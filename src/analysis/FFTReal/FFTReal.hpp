@@ -5,6 +5,13 @@
 #include <cmath>
 #include <utility>
 
+// The passes are inlined into both compiled copies of the transform.
+#if defined (__GNUC__)
+#define FFTREAL_FORCE_INLINE inline __attribute__ ((always_inline))
+#else
+#define FFTREAL_FORCE_INLINE inline
+#endif
+
 inline bool FFTReal_is_pow2 (std::int32_t x)
 {
     assert (x > 0);
@@ -173,6 +180,48 @@ void FFTReal <T>::forward_fft (T f [], const T x []) const
         break;
     }
 
+#if defined (FFTREAL_AVX2_DISPATCH)
+    if (cpu_has_avx2 ())
+    {
+        compute_general_avx2 (f, x);
+        return;
+    }
+#endif
+    compute_general_default (f, x);
+}
+
+template <class T>
+void FFTReal <T>::compute_general_default (T f [], const T x []) const
+{
+    compute_general (f, x);
+}
+
+#if defined (FFTREAL_AVX2_DISPATCH)
+
+template <class T>
+bool FFTReal <T>::cpu_has_avx2 ()
+{
+    static const bool has_avx2 = [] ()
+    {
+        __builtin_cpu_init ();
+        return __builtin_cpu_supports ("avx2") != 0;
+    } ();
+    return has_avx2;
+}
+
+template <class T>
+__attribute__ ((target ("avx2")))
+void FFTReal <T>::compute_general_avx2 (T f [], const T x []) const
+{
+    compute_general (f, x);
+}
+
+#endif
+
+// N >= 8.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_general (T f [], const T x []) const
+{
     // Each pass after the third flips the data between the two arrays; starting on the side
     // given by the parity of k makes the last pass land in f.
     T * d_ptr;
@@ -188,42 +237,56 @@ void FFTReal <T>::forward_fft (T f [], const T x []) const
         s_ptr = use_buffer ();
     }
 
-    compute_passes_1_3 (s_ptr, x);
+    if (_nbr_bits == 3)
+    {
+        compute_spectra_8 (s_ptr, x);
+        return;
+    }
+    // Passes 1 to 3 and table pass 3 in one sweep, which writes where table pass 3 would.
+    compute_spectra_16 (d_ptr, x);
+    std::swap (d_ptr, s_ptr);
 
     // The table passes only mix values within spans of 2^(TABLE_PASS_LIMIT + 1), and the early
     // ones within spans of 2^L1_CHUNK_BITS: each span goes through its passes while it stays in
     // the cache. These are the operations of pass after pass in another order, with the same
-    // result.
+    // result. Pairs of passes run fused, in one sweep that lands where the first pass of the
+    // pair would have written; an even number of pairs leaves the last pass in f.
     const int l1_bits = std::min (_nbr_bits, L1_CHUNK_BITS);
     const int l2_bits = std::min (_nbr_bits, TABLE_PASS_LIMIT + 1);
+    int l1_pairs = (l1_bits - 4) / 2;
+    int l2_pairs = (l2_bits - l1_bits) / 2;
+    if (((l1_pairs + l2_pairs) & 1) != 0)
+    {
+        if (l2_pairs > 0)
+        {
+            -- l2_pairs;
+        }
+        else
+        {
+            -- l1_pairs;
+        }
+    }
+    const int l1_sweeps = l1_bits - 4 - l1_pairs;
+    const int l2_sweeps = l2_bits - l1_bits - l2_pairs;
+
     const std::int32_t l1_len = std::int32_t (1) << l1_bits;
     const std::int32_t l2_len = std::int32_t (1) << l2_bits;
     for (std::int32_t c_2 = 0; c_2 < _length; c_2 += l2_len)
     {
         for (std::int32_t c_1 = c_2; c_1 < c_2 + l2_len; c_1 += l1_len)
         {
-            T * d_span = d_ptr + c_1;
-            T * s_span = s_ptr + c_1;
-            for (int pass = 3; pass < l1_bits; ++ pass)
-            {
-                compute_table_pass (pass, d_span, s_span, l1_len);
-                std::swap (d_span, s_span);
-            }
+            compute_table_passes (4, l1_bits, l1_pairs, d_ptr + c_1, s_ptr + c_1, l1_len);
         }
-
-        T * d_span = d_ptr + c_2;
-        T * s_span = s_ptr + c_2;
-        if (((l1_bits - 3) & 1) != 0)
+        if ((l1_sweeps & 1) != 0)
         {
-            std::swap (d_span, s_span);
+            compute_table_passes (l1_bits, l2_bits, l2_pairs, s_ptr + c_2, d_ptr + c_2, l2_len);
         }
-        for (int pass = l1_bits; pass < l2_bits; ++ pass)
+        else
         {
-            compute_table_pass (pass, d_span, s_span, l2_len);
-            std::swap (d_span, s_span);
+            compute_table_passes (l1_bits, l2_bits, l2_pairs, d_ptr + c_2, s_ptr + c_2, l2_len);
         }
     }
-    if (((l2_bits - 3) & 1) != 0)
+    if (((l1_sweeps + l2_sweeps) & 1) != 0)
     {
         std::swap (d_ptr, s_ptr);
     }
@@ -235,47 +298,203 @@ void FFTReal <T>::forward_fft (T f [], const T x []) const
     }
 }
 
-// Passes 1 and 2 (length-4 transforms of the bit-reversed input) and pass 3 (length-8 spectra
-// from pairs of them, the only twiddle being e^(-j pi/4)) in one sweep, the length-4 results
-// staying in registers. Blocks of 8 are taken N/8 apart, eight at a time: their 64 inputs then
-// fill eight cache lines of x instead of touching 64.
+// Passes 1 to 3 for the block of 8 at c: length-4 transforms of the bit-reversed input, then
+// the length-8 spectrum of each pair, whose only twiddle is e^(-j pi/4).
 template <class T>
-void FFTReal <T>::compute_passes_1_3 (T * __restrict s, const T * __restrict x) const
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectrum_8 (T * __restrict out,
+                                                           const T * __restrict x,
+                                                           const std::int32_t * __restrict rev,
+                                                           std::int32_t c)
+{
+    T d [8];
+    for (int q = 0; q < 8; q += 4)
+    {
+        const T x_0 = x [rev [c + q]];
+        const T x_1 = x [rev [c + q + 1]];
+        const T x_2 = x [rev [c + q + 2]];
+        const T x_3 = x [rev [c + q + 3]];
+        d [q + 1] = x_0 - x_1;
+        d [q + 3] = x_2 - x_3;
+        const T p_0 = x_0 + x_1;
+        const T p_2 = x_2 + x_3;
+        d [q] = p_0 + p_2;
+        d [q + 2] = p_0 - p_2;
+    }
+
+    const T h = static_cast <T> (SQRT2_2);
+    out [0] = d [0] + d [4];
+    out [4] = d [0] - d [4];
+    out [2] = d [2];
+    out [6] = d [6];
+
+    T v = (d [5] - d [7]) * h;
+    out [1] = d [1] + v;
+    out [3] = d [1] - v;
+
+    v = (d [5] + d [7]) * h;
+    out [5] = v + d [3];
+    out [7] = v - d [3];
+}
+
+// N = 8 only.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_8 (T * __restrict s,
+                                                          const T * __restrict x) const
+{
+    compute_spectrum_8 (s, x, &_bit_rev_table [0], 0);
+}
+
+// Passes 1 to 3 and table pass 3 (n = 8) in one sweep from x into d, each block of 16 staying
+// in registers.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
+                                                           const T * __restrict x) const
 {
     const std::int32_t * const rev = &_bit_rev_table [0];
-    const T h = static_cast <T> (SQRT2_2);
-    const std::int32_t stride = std::max (_length >> 3, std::int32_t (8));
-    for (std::int32_t first = 0; first < stride; first += 8)
+    const T co_1 = _cos_table [1];
+    const T co_2 = _cos_table [2];
+    const T co_3 = _cos_table [3];
+
+    if (_length < 128)
     {
-        for (std::int32_t c = first; c < _length; c += stride)
+        for (std::int32_t c = 0; c < _length; c += 16)
         {
-            T d [8];
-            for (int q = 0; q < 8; q += 4)
+            T s [16];
+            compute_spectrum_8 (s, x, rev, c);
+            compute_spectrum_8 (s + 8, x, rev, c + 8);
+            T * const da = d + c;
+            combine_extremes (da, s, 8);
+            // sin (i pi/8) = cos ((4 - i) pi/8)
+            butterfly (da, s, 8, 1, co_1, co_3);
+            butterfly (da, s, 8, 2, co_2, co_2);
+            butterfly (da, s, 8, 3, co_3, co_1);
+        }
+        return;
+    }
+
+    // The block of 16 at c reads x [rev [c + q]] = x [r + rev [q]], with r = rev [c] below N/16
+    // and c = rev [r]. Blocks of consecutive r thus read neighbouring values: LANES of them go
+    // side by side, one lane each, and every read of x is a run. Reversal maps disjoint bit
+    // fields separately, so rev [r + l] = rev [r] + rev [l] for r a multiple of LANES.
+    const std::int32_t sixteenth = _length >> 4;
+    if (_length < 4096)
+    {
+        for (std::int32_t r = 0; r < sixteenth; r += LANES)
+        {
+            compute_spectra_16_lanes (d + rev [r], x + r, rev, co_1, co_2, co_3);
+        }
+        return;
+    }
+    // Larger arrays outgrow the caches and the address translation buffers. Writing the k - 4
+    // bits of r as [b (2 bits) | m | g (6 bits)], the 256 blocks of one m read 64 runs of 64
+    // values of x and write 64 runs of 64 values of d. rev [r] is assembled from the fields, so
+    // only a few entries of the table are read.
+    const std::int32_t b_unit = _length >> 6;
+    for (std::int32_t m = 0; m < b_unit; m += 64)
+    {
+        const std::int32_t rev_m = rev [m];
+        for (std::int32_t b = 0; b < sixteenth; b += b_unit)
+        {
+            const std::int32_t rev_mb = rev_m + rev [b];
+            for (std::int32_t g = 0; g < 64; g += LANES)
             {
-                const T x_0 = x [rev [c + q]];
-                const T x_1 = x [rev [c + q + 1]];
-                const T x_2 = x [rev [c + q + 2]];
-                const T x_3 = x [rev [c + q + 3]];
-                d [q + 1] = x_0 - x_1;
-                d [q + 3] = x_2 - x_3;
-                const T p_0 = x_0 + x_1;
-                const T p_2 = x_2 + x_3;
-                d [q] = p_0 + p_2;
-                d [q + 2] = p_0 - p_2;
+                compute_spectra_16_lanes (d + rev_mb + rev [g], x + m + b + g, rev,
+                                          co_1, co_2, co_3);
             }
+        }
+    }
+}
 
-            s [c] = d [0] + d [4];
-            s [c + 4] = d [0] - d [4];
-            s [c + 2] = d [2];
-            s [c + 6] = d [6];
+// LANES blocks of 16 for compute_spectra_16: lane l reads xr [rev [q] + l], q = 0 .. 15, and
+// writes the block at dr + rev [l]. Every step is that of the scalar code, once per lane.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
+    T * __restrict dr, const T * __restrict xr, const std::int32_t * __restrict rev,
+    T co_1, T co_2, T co_3)
+{
+    const T h = static_cast <T> (SQRT2_2);
+    T v [16] [LANES];
+#pragma GCC unroll 16
+    for (int q = 0; q < 16; ++ q)
+    {
+        const T * const src = xr + rev [q];
+        for (int l = 0; l < LANES; ++ l)
+        {
+            v [q] [l] = src [l];
+        }
+    }
 
-            T v = (d [5] - d [7]) * h;
-            s [c + 1] = d [1] + v;
-            s [c + 3] = d [1] - v;
+    // Passes 1 and 2, per group of 4.
+    T p [16] [LANES];
+#pragma GCC unroll 16
+    for (int q = 0; q < 16; q += 4)
+    {
+        for (int l = 0; l < LANES; ++ l)
+        {
+            p [q + 1] [l] = v [q] [l] - v [q + 1] [l];
+            p [q + 3] [l] = v [q + 2] [l] - v [q + 3] [l];
+            const T p_0 = v [q] [l] + v [q + 1] [l];
+            const T p_2 = v [q + 2] [l] + v [q + 3] [l];
+            p [q] [l] = p_0 + p_2;
+            p [q + 2] [l] = p_0 - p_2;
+        }
+    }
 
-            v = (d [5] + d [7]) * h;
-            s [c + 5] = v + d [3];
-            s [c + 7] = v - d [3];
+    // Pass 3, per group of 8.
+    T e [16] [LANES];
+#pragma GCC unroll 16
+    for (int q = 0; q < 16; q += 8)
+    {
+        for (int l = 0; l < LANES; ++ l)
+        {
+            e [q] [l] = p [q] [l] + p [q + 4] [l];
+            e [q + 4] [l] = p [q] [l] - p [q + 4] [l];
+            e [q + 2] [l] = p [q + 2] [l];
+            e [q + 6] [l] = p [q + 6] [l];
+            const T v_1 = (p [q + 5] [l] - p [q + 7] [l]) * h;
+            e [q + 1] [l] = p [q + 1] [l] + v_1;
+            e [q + 3] [l] = p [q + 1] [l] - v_1;
+            const T v_2 = (p [q + 5] [l] + p [q + 7] [l]) * h;
+            e [q + 5] [l] = v_2 + p [q + 3] [l];
+            e [q + 7] [l] = v_2 - p [q + 3] [l];
+        }
+    }
+
+    // Table pass 3, n = 8: sin (i pi/8) = cos ((4 - i) pi/8).
+    T o [16] [LANES];
+    const T co [4] = { T (1), co_1, co_2, co_3 };
+    for (int l = 0; l < LANES; ++ l)
+    {
+        o [0] [l] = e [0] [l] + e [8] [l];
+        o [8] [l] = e [0] [l] - e [8] [l];
+        o [4] [l] = e [4] [l];
+        o [12] [l] = e [12] [l];
+    }
+#pragma GCC unroll 4
+    for (int i = 1; i < 4; ++ i)
+    {
+        for (int l = 0; l < LANES; ++ l)
+        {
+            const T a = e [i] [l];
+            const T ai = e [4 + i] [l];
+            const T b = e [8 + i] [l];
+            const T bi = e [12 + i] [l];
+            const T vv = b * co [i] - bi * co [4 - i];
+            o [i] [l] = a + vv;
+            o [8 - i] [l] = a - vv;
+            const T w = b * co [4 - i] + bi * co [i];
+            o [8 + i] [l] = w + ai;
+            o [16 - i] [l] = w - ai;
+        }
+    }
+
+    for (int l = 0; l < LANES; ++ l)
+    {
+        T * const dst = dr + rev [l];
+#pragma GCC unroll 16
+        for (int q = 0; q < 16; ++ q)
+        {
+            dst [q] = o [q] [l];
         }
     }
 }
@@ -283,8 +502,8 @@ void FFTReal <T>::compute_passes_1_3 (T * __restrict s, const T * __restrict x) 
 // One butterfly for pair i of the packed length-n spectra a (at sa) and b (at sa + n), giving
 // bins i and n - i of the length-2n spectrum at da. (co, si) = (cos, sin) (i pi/n).
 template <class T>
-inline void FFTReal <T>::butterfly (T * __restrict da, const T * __restrict sa,
-                                    std::int32_t n, std::int32_t i, T co, T si)
+FFTREAL_FORCE_INLINE void FFTReal <T>::butterfly (T * __restrict da, const T * __restrict sa,
+                                                  std::int32_t n, std::int32_t i, T co, T si)
 {
     const std::int32_t h = n >> 1;
     const T a = sa [i];
@@ -301,16 +520,34 @@ inline void FFTReal <T>::butterfly (T * __restrict da, const T * __restrict sa,
     da [2 * n - i] = w - ai;
 }
 
+// Bins 0 and n/2 of both input spectra are real: sum, difference and copies.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::combine_extremes (T * __restrict da,
+                                                         const T * __restrict sa,
+                                                         std::int32_t n)
+{
+    const std::int32_t h = n >> 1;
+    da [0] = sa [0] + sa [n];
+    da [n] = sa [0] - sa [n];
+    da [h] = sa [h];
+    da [n + h] = sa [n + h];
+}
+
 // The butterflies of i = 1 .. count as one loop over separate runs: every pointer addresses
 // its own run of values, which lets the compiler vectorise. The *_hi and si_rev runs are
 // addressed downwards from their pointer.
 template <class T>
-void FFTReal <T>::combine_blocks (T * __restrict da_lo, T * __restrict da_hi,
-                                  T * __restrict db_lo, T * __restrict db_hi,
-                                  const T * __restrict sa_re, const T * __restrict sa_im,
-                                  const T * __restrict sb_re, const T * __restrict sb_im,
-                                  const T * __restrict co, const T * __restrict si_rev,
-                                  std::int32_t count)
+FFTREAL_FORCE_INLINE void FFTReal <T>::combine_blocks (T * __restrict da_lo,
+                                                       T * __restrict da_hi,
+                                                       T * __restrict db_lo,
+                                                       T * __restrict db_hi,
+                                                       const T * __restrict sa_re,
+                                                       const T * __restrict sa_im,
+                                                       const T * __restrict sb_re,
+                                                       const T * __restrict sb_im,
+                                                       const T * __restrict co,
+                                                       const T * __restrict si_rev,
+                                                       std::int32_t count)
 {
     for (std::int32_t i = 0; i < count; ++ i)
     {
@@ -331,36 +568,34 @@ void FFTReal <T>::combine_blocks (T * __restrict da_lo, T * __restrict da_hi,
     }
 }
 
-// Bins 0 and n/2 of both input spectra are real: sum, difference and copies.
+// Runs passes first .. end - 1 over the first len values, from s; pairs of passes fused at the
+// start.
 template <class T>
-inline void FFTReal <T>::combine_extremes (T * __restrict da, const T * __restrict sa,
-                                           std::int32_t n)
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_passes (int first, int end, int pairs,
+                                                             T d [], T s [],
+                                                             std::int32_t len) const
 {
-    const std::int32_t h = n >> 1;
-    da [0] = sa [0] + sa [n];
-    da [n] = sa [0] - sa [n];
-    da [h] = sa [h];
-    da [n + h] = sa [n + h];
+    int pass = first;
+    for (int pair = 0; pair < pairs; ++ pair)
+    {
+        compute_table_pass_pair (pass, d, s, len);
+        std::swap (d, s);
+        pass += 2;
+    }
+    for ( ; pass < end; ++ pass)
+    {
+        compute_table_pass (pass, d, s, len);
+        std::swap (d, s);
+    }
 }
 
 // Combines pairs of packed spectra of length n = 2^pass into spectra of length 2n, over the
 // first len values. Twiddles: cos (i pi/n) from the table segment of the level, and
 // sin (i pi/n) = cos ((h - i) pi/n) read from the same segment backwards.
 template <class T>
-void FFTReal <T>::compute_table_pass (int pass, T d [], const T s [], std::int32_t len) const
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass (int pass, T d [], const T s [],
+                                                           std::int32_t len) const
 {
-    switch (pass)
-    {
-    case 3:
-        compute_short_table_pass <3> (d, s, len);
-        return;
-    case 4:
-        compute_short_table_pass <4> (d, s, len);
-        return;
-    default:
-        break;
-    }
-
     const std::int32_t n = std::int32_t (1) << pass;
     const std::int32_t h = n >> 1;
     const T * const cos_ptr = &_cos_table [h - 4];
@@ -379,31 +614,127 @@ void FFTReal <T>::compute_table_pass (int pass, T d [], const T s [], std::int32
     }
 }
 
-// Short blocks are dominated by loop overhead; with n known at compile time the butterflies
-// unroll and the twiddles stay in registers.
+// Passes pass and pass + 1 in one sweep from s into d: the four length-n spectra A, B, C, D of
+// each block of 4n become E (from A and B) and F (from C and D), which are combined into the
+// length-4n spectrum G at once. The butterfly i of the first pass gives the inputs of the
+// butterflies i and n - i of the second one, so E and F never leave the registers.
 template <class T>
-template <int PASS>
-void FFTReal <T>::compute_short_table_pass (T * __restrict d, const T * __restrict s,
-                                            std::int32_t len) const
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass_pair (int pass, T d [], const T s [],
+                                                                std::int32_t len) const
 {
-    constexpr std::int32_t n = std::int32_t (1) << PASS;
-    constexpr std::int32_t h = n >> 1;
-    const T * const cos_ptr = &_cos_table [h - 4];
-    T co [h];
-    T si [h];
-    for (std::int32_t i = 1; i < h; ++ i)
-    {
-        co [i] = cos_ptr [i];
-        si [i] = cos_ptr [h - i];
-    }
+    const std::int32_t n = std::int32_t (1) << pass;
+    const std::int32_t h = n >> 1;
+    const T * const cos_1 = &_cos_table [h - 4];
+    const T * const cos_2 = &_cos_table [n - 4];
 
-    for (std::int32_t c = 0; c < len; c += n * 2)
+    for (std::int32_t c = 0; c < len; c += n * 4)
     {
-        combine_extremes (d + c, s + c, n);
-        for (std::int32_t i = 1; i < h; ++ i)
-        {
-            butterfly (d + c, s + c, n, i, co [i], si [i]);
-        }
+        const T * const sa = s + c;
+        const T * const sb = sa + n;
+        const T * const sc = sa + 2 * n;
+        const T * const sd = sa + 3 * n;
+        T * const g = d + c;
+
+        // Bins 0 and n/2 of the first pass, then bins 0, n and n/2 of the second one.
+        const T e_0 = sa [0] + sb [0];
+        const T e_n = sa [0] - sb [0];
+        const T f_0 = sc [0] + sd [0];
+        const T f_n = sc [0] - sd [0];
+        g [0] = e_0 + f_0;
+        g [2 * n] = e_0 - f_0;
+        g [n] = e_n;
+        g [3 * n] = f_n;
+
+        // (cos, sin) (h pi / 2n) are the same table entry.
+        const T a = sa [h];
+        const T ai = sb [h];
+        const T b = sc [h];
+        const T bi = sd [h];
+        const T v = b * cos_2 [h] - bi * cos_2 [h];
+        g [h] = a + v;
+        g [2 * n - h] = a - v;
+        const T w = b * cos_2 [h] + bi * cos_2 [h];
+        g [2 * n + h] = w + ai;
+        g [4 * n - h] = w - ai;
+
+        combine_block_pairs (g + 1, g + 2 * n - 1, g + 2 * n + 1, g + 4 * n - 1,
+                             g + n - 1, g + n + 1, g + 3 * n - 1, g + 3 * n + 1,
+                             sa + 1, sa + h + 1, sb + 1, sb + h + 1,
+                             sc + 1, sc + h + 1, sd + 1, sd + h + 1,
+                             cos_1 + 1, cos_1 + h - 1, cos_2 + 1, cos_2 + n - 1, h - 1);
+    }
+}
+
+// The fused butterflies of i = 1 .. count for compute_table_pass_pair; g_x_my and g_x_py
+// address G from bin x*n minus and plus i. As in combine_blocks, every run has its own
+// pointer and the *_mi and *_rev ones are addressed downwards.
+template <class T>
+FFTREAL_FORCE_INLINE void FFTReal <T>::combine_block_pairs (T * __restrict g_i,
+                                                            T * __restrict g_2n_mi,
+                                                            T * __restrict g_2n_pi,
+                                                            T * __restrict g_4n_mi,
+                                                            T * __restrict g_n_mi,
+                                                            T * __restrict g_n_pi,
+                                                            T * __restrict g_3n_mi,
+                                                            T * __restrict g_3n_pi,
+                                                            const T * __restrict a_re,
+                                                            const T * __restrict a_im,
+                                                            const T * __restrict b_re,
+                                                            const T * __restrict b_im,
+                                                            const T * __restrict c_re,
+                                                            const T * __restrict c_im,
+                                                            const T * __restrict d_re,
+                                                            const T * __restrict d_im,
+                                                            const T * __restrict co_1,
+                                                            const T * __restrict si_1_rev,
+                                                            const T * __restrict co_2,
+                                                            const T * __restrict si_2_rev,
+                                                            std::int32_t count)
+{
+    for (std::int32_t i = 0; i < count; ++ i)
+    {
+        // First pass, butterfly i of A and B, then of C and D.
+        const T c_1 = co_1 [i];
+        const T s_1 = si_1_rev [-i];
+        T a = a_re [i];
+        T ai = a_im [i];
+        T b = b_re [i];
+        T bi = b_im [i];
+        T v = b * c_1 - bi * s_1;
+        T w = b * s_1 + bi * c_1;
+        const T e_i = a + v;
+        const T e_n_mi = a - v;
+        const T e_n_pi = w + ai;
+        const T e_2n_mi = w - ai;
+
+        a = c_re [i];
+        ai = c_im [i];
+        b = d_re [i];
+        bi = d_im [i];
+        v = b * c_1 - bi * s_1;
+        w = b * s_1 + bi * c_1;
+        const T f_i = a + v;
+        const T f_n_mi = a - v;
+        const T f_n_pi = w + ai;
+        const T f_2n_mi = w - ai;
+
+        // Second pass, butterfly i, with (cos, sin) (i pi / 2n) ...
+        const T c_2 = co_2 [i];
+        const T s_2 = si_2_rev [-i];
+        v = f_i * c_2 - f_n_pi * s_2;
+        w = f_i * s_2 + f_n_pi * c_2;
+        g_i [i] = e_i + v;
+        g_2n_mi [-i] = e_i - v;
+        g_2n_pi [i] = w + e_n_pi;
+        g_4n_mi [-i] = w - e_n_pi;
+
+        // ... and butterfly n - i, whose cosine and sine are those of i swapped.
+        v = f_n_mi * s_2 - f_2n_mi * c_2;
+        w = f_n_mi * c_2 + f_2n_mi * s_2;
+        g_n_mi [-i] = e_n_mi + v;
+        g_n_pi [i] = e_n_mi - v;
+        g_3n_mi [-i] = w + e_2n_mi;
+        g_3n_pi [i] = w - e_2n_mi;
     }
 }
 
@@ -412,7 +743,8 @@ void FFTReal <T>::compute_short_table_pass (T * __restrict d, const T * __restri
 // dependent multiplications sets the pace there; its twiddles are kept for a stretch of i and
 // applied to the other blocks at full speed.
 template <class T>
-void FFTReal <T>::compute_oscillator_pass (int pass, T d [], const T s []) const
+FFTREAL_FORCE_INLINE void FFTReal <T>::compute_oscillator_pass (int pass, T d [],
+                                                                const T s []) const
 {
     const std::int32_t n = std::int32_t (1) << pass;
     const std::int32_t h = n >> 1;
@@ -454,3 +786,6 @@ void FFTReal <T>::compute_oscillator_pass (int pass, T d [], const T s []) const
     }
     osc_member = osc;
 }
+
+#undef FFTREAL_FORCE_INLINE
+#undef FFTREAL_AVX2_DISPATCH
