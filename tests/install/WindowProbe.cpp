@@ -1,24 +1,16 @@
-// A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=tonvarawindowprobe) that reports on standard error
-//   "window probe: exposed: TITLE"       when a top-level window is first exposed, then
-//   "window probe: event loop running"   once the event loop has handled a later event.
-// The install test loads it into the installed program, which itself knows nothing of it.
+// A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=tonvarawindowprobe) the install test loads into the
+// installed program: it writes "window probe: exposed: TITLE" to standard error when the first
+// top-level window is exposed, then "window probe: event loop running" once the loop goes on.
 
 #include <QEvent>
 #include <QGenericPlugin>
 #include <QGuiApplication>
-#include <QSet>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 
 namespace {
-
-void report(const QString &line)
-{
-    std::fprintf(stderr, "window probe: %s\n", line.toUtf8().constData());
-    std::fflush(stderr);
-}
 
 class WindowProbe : public QObject
 {
@@ -29,19 +21,17 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Expose)
-            return false;
         auto *window = qobject_cast<QWindow *>(watched);
-        if (window && window->isTopLevel() && window->isExposed() && !exposed.contains(window)) {
-            exposed.insert(window);
-            report(QStringLiteral("exposed: ") + window->title());
-            QTimer::singleShot(0, this, [] { report(QStringLiteral("event loop running")); });
+        if (!reported && event->type() == QEvent::Expose && window && window->isTopLevel() && window->isExposed()) {
+            reported = true;
+            std::fprintf(stderr, "window probe: exposed: %s\n", window->title().toUtf8().constData());
+            QTimer::singleShot(0, this, [] { std::fprintf(stderr, "window probe: event loop running\n"); });
         }
         return false;
     }
 
 private:
-    QSet<QWindow *> exposed;
+    bool reported = false;
 };
 
 } // namespace
@@ -51,10 +41,7 @@ class WindowProbePlugin : public QGenericPlugin
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "windowprobe.json")
 public:
-    QObject *create(const QString &, const QString &) override
-    {
-        return new WindowProbe(QGuiApplication::instance());
-    }
+    QObject *create(const QString &, const QString &) override { return new WindowProbe(QGuiApplication::instance()); }
 };
 
 #include "WindowProbe.moc"
