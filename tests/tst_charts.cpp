@@ -22,8 +22,8 @@ private slots:
     void chartsAfterConstruction_data();
     void chartsAfterConstruction();
     void builderCalledAgainCreatesNothing();
-    void waveformOfDefaultTarget();
-    void waveformOfShortTarget();
+    void waveform_data();
+    void waveform();
     void waveformRangeComesFromWholeTarget();
     void spectrumPlotShowsBinsUpToMaxFrequency();
     void emptyTargetKeepsTheAxes();
@@ -118,26 +118,30 @@ void TestCharts::builderCalledAgainCreatesNothing()
     QCOMPARE(window->trendChart->series().size(), 1);
 }
 
-void TestCharts::waveformOfDefaultTarget()
+void TestCharts::waveform_data()
 {
-    QVector<double> signal(10000);
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<double>("endMs");
+    QTest::newRow("default target") << 10000 << 10000 << 250.0;
+    QTest::newRow("shorter than the display") << 4000 << 4000 << 100.0;
+}
+
+void TestCharts::waveform()
+{
+    QFETCH(int, frames);
+    QFETCH(int, shown);
+    QFETCH(double, endMs);
+    QVector<double> signal(frames);
     for (int i = 0; i < signal.size(); ++i)
         signal[i] = 0.5 * std::sin(2.0 * M_PI * 1000.0 * i / 40000.0);
     loadTarget(signal);
     window->plotWaveform();
-    QCOMPARE(window->waveformSeries->count(), 10000);
+    QCOMPARE(window->parameters.displaySampleCount, shown);
+    QCOMPARE(window->waveformSeries->count(), shown);
     QCOMPARE(window->waveformSeries->at(10), QPointF(0.25, signal[10]));
     QCOMPARE(window->waveformAxisX->min(), 0.0);
-    QCOMPARE(window->waveformAxisX->max(), 250.0);
-}
-
-void TestCharts::waveformOfShortTarget()
-{
-    loadTarget(QVector<double>(4000, 0.25));
-    window->plotWaveform();
-    QCOMPARE(window->parameters.displaySampleCount, 4000);
-    QCOMPARE(window->waveformSeries->count(), 4000);
-    QCOMPARE(window->waveformAxisX->max(), 100.0);
+    QCOMPARE(window->waveformAxisX->max(), endMs);
 }
 
 void TestCharts::waveformRangeComesFromWholeTarget()

@@ -34,8 +34,6 @@ private slots:
 
     void content_data();
     void content();
-    void writeReplacesAndCreatesFolders();
-    void writeIntoAFileFails();
 
     void savingUncheckedWritesNothing();
     void proposedNameIsSavedByteForByte();
@@ -100,25 +98,6 @@ void TestResultsFile::content()
     QFETCH(QVector<double>, frequencies);
     QFETCH(QByteArray, expected);
     QCOMPARE(resultsFileContent(hasTarget, name, frequencies), expected);
-}
-
-void TestResultsFile::writeReplacesAndCreatesFolders()
-{
-    const QString path = desktop->filePath("new/deeper/results.txt");
-    QString error;
-    QVERIFY(writeResultsFile(path, "first longer content", &error));
-    QVERIFY(writeResultsFile(path, "second", &error));
-    QCOMPARE(readAll(path), QByteArray("second"));
-}
-
-void TestResultsFile::writeIntoAFileFails()
-{
-    QFile blocker(desktop->filePath("blocker"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QString error;
-    QVERIFY(!writeResultsFile(desktop->filePath("blocker/results.txt"), "x", &error));
-    QVERIFY(!error.isEmpty());
 }
 
 void TestResultsFile::savingUncheckedWritesNothing()
