@@ -8,76 +8,46 @@ class TestSinusoid : public QObject
 {
     Q_OBJECT
 private slots:
-    void zeroFillKeepsSize_data();
     void zeroFillKeepsSize();
-    void thousandHertzAtFortyKilohertz();
-    void sampleCounts_data();
-    void sampleCounts();
-    void zeroRateIsSilent();
+    void samples_data();
+    void samples();
 };
-
-void TestSinusoid::zeroFillKeepsSize_data()
-{
-    QTest::addColumn<QVector<double>>("values");
-    QTest::newRow("empty") << QVector<double>();
-    QTest::newRow("mixed values") << QVector<double>{1.0, -2.5, 3e9, -0.0};
-    QTest::newRow("NaN and infinity") << QVector<double>{std::nan(""), HUGE_VAL, -HUGE_VAL};
-}
 
 void TestSinusoid::zeroFillKeepsSize()
 {
-    QFETCH(QVector<double>, values);
-    QVector<double> v = values;
+    QVector<double> v = {1.0, -2.5, 3e9, std::nan(""), -HUGE_VAL}, empty;
     zeroFill(v);
-    QCOMPARE(v.size(), values.size());
-    for (double x : v)
-        QCOMPARE(x, 0.0);
+    zeroFill(empty);
+    QCOMPARE(v, QVector<double>(5, 0.0));
+    QCOMPARE(empty.size(), 0);
 }
 
-void TestSinusoid::thousandHertzAtFortyKilohertz()
-{
-    const QVector<double> v = sinusoidSamples(10000, 1000, 40000);
-    QCOMPARE(v.size(), 10000);
-    QVERIFY(qAbs(v[0]) < 1e-15);
-    QVERIFY(qAbs(v[10] - 1.0) < 1e-12);
-    QVERIFY(qAbs(v[20]) < 1e-12);
-    QVERIFY(qAbs(v[30] + 1.0) < 1e-12);
-    double peak = 0.0;
-    for (int i = 0; i < v.size(); ++i) {
-        peak = std::max(peak, qAbs(v[i]));
-        if (i + 40 < v.size())
-            QVERIFY2(qAbs(v[i + 40] - v[i]) < 1e-9, qPrintable(QString("sample %1").arg(i)));
-    }
-    QVERIFY(peak <= 1.0);
-    QVERIFY(peak > 1.0 - 1e-12);
-}
-
-void TestSinusoid::sampleCounts_data()
+void TestSinusoid::samples_data()
 {
     QTest::addColumn<int>("count");
+    QTest::addColumn<double>("samplingRate");
     QTest::addColumn<int>("size");
-    QTest::newRow("0") << 0 << 0;
-    QTest::newRow("negative") << -5 << 0;
-    QTest::newRow("1") << 1 << 1;
-    QTest::newRow("odd length") << 8193 << 8193;
+
+    QTest::newRow("1000 Hz at 40000 Hz") << 10000 << 40000.0 << 10000;
+    QTest::newRow("count 0") << 0 << 40000.0 << 0;
+    QTest::newRow("negative count") << -5 << 40000.0 << 0;
+    QTest::newRow("rate 0 is silent") << 16 << 0.0 << 16;
 }
 
-void TestSinusoid::sampleCounts()
+// Phase 0 at the first sample, peak 1.0 at sample 10, period 40 samples.
+void TestSinusoid::samples()
 {
     QFETCH(int, count);
+    QFETCH(double, samplingRate);
     QFETCH(int, size);
-    const QVector<double> v = sinusoidSamples(count, 500, 40000);
+    const QVector<double> v = sinusoidSamples(count, 1000, samplingRate);
     QCOMPARE(v.size(), size);
-    if (size > 0)
-        QVERIFY(qAbs(v[0]) < 1e-15);
-}
-
-void TestSinusoid::zeroRateIsSilent()
-{
-    const QVector<double> v = sinusoidSamples(16, 500, 0);
-    QCOMPARE(v.size(), 16);
-    for (double x : v)
-        QCOMPARE(x, 0.0);
+    for (int i = 0; i < v.size(); ++i) {
+        const double expected = samplingRate > 0 ? std::sin(M_PI / 2 * i / 10) : 0.0;
+        QVERIFY2(qAbs(v[i] - expected) < 1e-9, qPrintable(QString("sample %1: %2").arg(i).arg(v[i])));
+    }
+    if (size > 10 && samplingRate > 0)
+        QVERIFY(qAbs(v[10] - 1.0) < 1e-12);
 }
 
 QTEST_GUILESS_MAIN(TestSinusoid)
