@@ -1,4 +1,6 @@
 #include "app/MainWindow.h"
+
+#include <QStatusBar>
 #include "support/TemporaryDesktop.h"
 
 #include <QApplication>
@@ -36,6 +38,7 @@ void TestPlaybackNoServer::failedSoundsEndTheirPresentations()
     QVERIFY(desktop.isValid());
     QTest::ignoreMessage(QtWarningMsg, "Raw audio format not supported by backend, cannot play audio.");
     MainWindow window;
+    QVERIFY(window.statusBar()->currentMessage().endsWith("the listener will hear nothing."));
     window.parameters.sampleCount = 10000;
     window.targetSignal = QVector<double>(10000, 0.5);
     window.parameters.trials.resize(1);
@@ -59,6 +62,8 @@ void TestPlaybackNoServer::failedSoundsEndTheirPresentations()
         seen << arguments.at(0).toInt();
     QCOMPARE(seen, expected);
     QCOMPARE(window.lineEditFrequencyMatched->text(), shown);
+    // The experimenter is told, not only the log.
+    QVERIFY(window.statusBar()->currentMessage().startsWith("A sound could not be played"));
     QCOMPARE(window.parameters.sinusoidCount, int(responses.count(4)));
 }
 

@@ -6,6 +6,7 @@
 #include <QAudioOutput>
 #include <QBuffer>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QtDebug>
 #include <QtEndian>
 #include <algorithm>
@@ -86,8 +87,10 @@ void MainWindow::handleStateChanged(QAudio::State audioState)
     const bool failed = audioState == QAudio::StoppedState && audioOutput->error() != QAudio::NoError;
     if (!finished && !failed)
         return;
-    if (failed)
+    if (failed) {
         qWarning("Audio stopped unexpectedly");
+        statusBar()->showMessage(QStringLiteral("A sound could not be played: the audio output stopped with an error."));
+    }
 
     // stop() reports the stopped state at once; disconnected first, so nothing runs twice.
     QAudioOutput *output = audioOutput;
