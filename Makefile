@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test sanitize screenshots bench clean
+.PHONY: all deps build run test sanitize screenshots bench timing clean
 
 all: build
 
@@ -39,6 +39,13 @@ bench:
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target bench_fft
 	build-bench/bench/bench_fft
+
+# Onset timing of the real trial loop against the test sound server, start-up time and peak memory.
+timing:
+	scripts/install-deps bench screenshots
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target bench_timing
+	scripts/audio-server run -- xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bench/bench_timing
 
 clean:
 	rm -rf $(BUILD) build-*
