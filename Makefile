@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test sanitize screenshots bench fuzz clean
+.PHONY: all deps build run test sanitize screenshots bench timing fuzz clean
 
 all: build
 
@@ -55,6 +55,13 @@ fuzz:
 	$(FUZZ_BUILD)/fuzz/fuzz_wavfile -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
 		-malloc_limit_mb=1 -timeout=10 -print_final_stats=1 -dict=fuzz/wav.dict \
 		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus
+
+# Onset timing of the real trial loop against the test sound server, start-up time and peak memory.
+timing:
+	scripts/install-deps bench screenshots
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target bench_timing
+	scripts/audio-server run -- xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bench/bench_timing
 
 clean:
 	rm -rf $(BUILD) build-*

@@ -36,11 +36,13 @@ void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
     case 4:
         qDebug().noquote() << QStringLiteral("response: %1").arg(response);
         sinusoidMode = true;
+        // The pause runs from the request: building a long tone first would delay tones, and
+        // not targets, by the build time (2 ms for a 2 s sound).
+        scheduleNextSound();
         parameters.frequencyCurrent = frequency;
         if (!parameters.trials.isEmpty())
             parameters.trials.first().matchedFrequency = frequency;
         buildSinusoid();
-        scheduleNextSound();
         updateTrendChart();
         playPosition = 0;
         break;
@@ -56,8 +58,14 @@ void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
 void MainWindow::scheduleNextSound()
 {
     if (playPosition < playOrder.size()) {
-        const double pauseMs = (parameters.soundDuration + parameters.silentInterval) * 1000.0;
-        soundTimer->start(static_cast<int>(pauseMs));
+        const int pauseMs = static_cast<int>((parameters.soundDuration + parameters.silentInterval) * 1000.0);
+        soundTimer->start(pauseMs);
+        // The kernel lets a long wait of the event loop oversleep by 0.1 % of its timeout (0.75 ms
+        // of 750 ms, 2.5 ms of 2.5 s), and by a varying part of it under load. An empty wake-up
+        // shortly before the sound leaves only a short last wait, whose oversleep is negligible.
+        const int lead = qMax(20, pauseMs / 100);
+        if (pauseMs > lead)
+            QTimer::singleShot(pauseMs - lead, Qt::PreciseTimer, this, [] {});
     }
     ++playPosition;
 }
