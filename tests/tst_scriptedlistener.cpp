@@ -61,6 +61,10 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
 {
     QVERIFY2(button && button->isEnabled(), qPrintable(what));
     QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    // Pressed just as a fresh block of capture arrives, so the mark lags real time by the
+    // delivery latency only, not by up to a whole block.
+    const qint64 before = recorder.mark();
+    QVERIFY(recorder.waitForSamples(before, 1));
     const qint64 requestedAt = recorder.mark();
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY2(!window->subjectWindow->isEnabled(), "the listener's window waits while the sound comes");
