@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 
 #include <QTest>
 #include <QtCharts/QChart>
@@ -7,17 +7,14 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
-#include <memory>
 
 QT_CHARTS_USE_NAMESPACE
 
 // The three charts of the experimenter window: built once, plotted, reset and extended.
-class TestCharts : public QObject
+class TestCharts : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
 
     void chartsAfterConstruction_data();
     void chartsAfterConstruction();
@@ -34,22 +31,7 @@ private slots:
 private:
     void loadTarget(const QVector<double> &signal);
 
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
-
-void TestCharts::init()
-{
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
-}
-
-void TestCharts::cleanup()
-{
-    window.reset();
-    desktop.reset();
-}
 
 // Stands in for target loading: the fields a plot reads, as a load leaves them.
 void TestCharts::loadTarget(const QVector<double> &signal)

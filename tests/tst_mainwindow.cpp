@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,15 +11,12 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QtCharts/QChartView>
-#include <memory>
 
 // The experimenter window as it opens, and the settings it reads back from its fields.
-class TestMainWindow : public QObject
+class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
 
     void stateAfterConstruction();
     void settingsAfterConstruction();
@@ -32,23 +29,7 @@ private slots:
     void quitClosesTheWindow();
     void destructionReleasesEveryObject();
 
-private:
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
-
-void TestMainWindow::init()
-{
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
-}
-
-void TestMainWindow::cleanup()
-{
-    window.reset();
-    desktop.reset();
-}
 
 void TestMainWindow::stateAfterConstruction()
 {

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/ResultsFile.h"
 #include "support/ModalDriver.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
-#include <memory>
 
 namespace {
 const QByteArray exampleContent = "filename\tnTrials\tfrequency matched (Hz)\r\n"
@@ -25,12 +24,10 @@ QByteArray readAll(const QString &path)
 }
 
 // The results table, and the end of a run that must never lose it without being asked.
-class TestResultsFile : public QObject
+class TestResultsFile : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
 
     void content_data();
     void content();
@@ -47,22 +44,7 @@ private slots:
 private:
     void prepareRun(const QVector<double> &frequencies);
 
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
-
-void TestResultsFile::init()
-{
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
-}
-
-void TestResultsFile::cleanup()
-{
-    window.reset();
-    desktop.reset();
-}
 
 // A run's end state: one target, and the frequencies the listener asked for.
 void TestResultsFile::prepareRun(const QVector<double> &frequencies)

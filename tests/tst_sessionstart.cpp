@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "support/ModalDriver.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 #include "support/WavBuilder.h"
 
 #include <QComboBox>
@@ -11,15 +11,13 @@
 #include <QtCharts/QLineSeries>
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 // Practice and Experiment: choosing the target and preparing everything a run needs.
-class TestSessionStart : public QObject
+class TestSessionStart : public WindowTest
 {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void practiceWithAValidFile();
     void cancelThenNoPreparesNothing();
@@ -35,23 +33,13 @@ private:
     QString writeTone(const QString &name, int frames, double frequency);
     void practice(ModalDriver &driver);
 
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
 
 void TestSessionStart::init()
 {
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
+    WindowTest::init();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-}
-
-void TestSessionStart::cleanup()
-{
-    window.reset();
-    desktop.reset();
 }
 
 QString TestSessionStart::writeTone(const QString &name, int frames, double frequency)

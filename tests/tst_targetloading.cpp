@@ -1,18 +1,15 @@
 #include "app/MainWindow.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 #include "support/WavBuilder.h"
 
 #include <QLineEdit>
 #include <QTest>
-#include <memory>
 
 // A chosen file becoming the session's target, and a file that cannot.
-class TestTargetLoading : public QObject
+class TestTargetLoading : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
 
     void loads_data();
     void loads();
@@ -24,22 +21,7 @@ private slots:
 private:
     bool load(const QString &name);
 
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
-
-void TestTargetLoading::init()
-{
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
-}
-
-void TestTargetLoading::cleanup()
-{
-    window.reset();
-    desktop.reset();
-}
 
 bool TestTargetLoading::load(const QString &name)
 {

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
-#include "support/TemporaryDesktop.h"
+#include "support/WindowTest.h"
 #include "support/WidgetFinder.h"
 
 #include <QCheckBox>
@@ -13,15 +13,13 @@
 #include <QTimer>
 #include <QtCharts/QLineSeries>
 #include <cmath>
-#include <memory>
 
 // The experimenter window's answers to the listener's requests.
-class TestTrialLoop : public QObject
+class TestTrialLoop : public WindowTest
 {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void sinusoidRequest();
     void targetRequestKeepsTheMatch();
@@ -40,22 +38,12 @@ private:
     void prepareSession();
     void respond(qint32 response, qint32 frequency);
 
-    std::unique_ptr<TemporaryDesktop> desktop;
-    std::unique_ptr<MainWindow> window;
 };
 
 void TestTrialLoop::init()
 {
-    desktop.reset(new TemporaryDesktop);
-    QVERIFY(desktop->isValid());
-    window.reset(new MainWindow);
+    WindowTest::init();
     prepareSession();
-}
-
-void TestTrialLoop::cleanup()
-{
-    window.reset();
-    desktop.reset();
 }
 
 // The state a session start leaves: one target, its order, a 250 ms target signal.

@@ -1,0 +1,25 @@
+#ifndef WINDOWTEST_H
+#define WINDOWTEST_H
+
+#include "app/MainWindow.h"
+#include "support/TemporaryDesktop.h"
+
+#include <QObject>
+#include <memory>
+
+// Base of the tests that each need a fresh experimenter window whose desktop folder is their own.
+// QtTest finds init() and cleanup() here; a test that needs more set-up declares its own init()
+// and calls this one first.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+protected slots:
+    void init();
+    void cleanup();
+
+protected:
+    std::unique_ptr<TemporaryDesktop> desktop;
+    std::unique_ptr<MainWindow> window;
+};
+
+#endif
