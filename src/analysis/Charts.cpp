@@ -34,6 +34,14 @@ void setAxisFonts(QValueAxis *axis, const QFont &labelFont, const QFont &titleFo
     axis->setTitleText(title);
 }
 
+QChartView *placedView(QChart *chart, QGridLayout *grid, int row, int columnSpan)
+{
+    auto *view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    grid->addWidget(view, row, 0, 1, columnSpan);
+    return view;
+}
+
 // (minimum, maximum) of values, or false for an empty vector, which has neither.
 bool valueRange(const QVector<double> &values, QVector<double> &range)
 {
@@ -63,11 +71,8 @@ void MainWindow::createWaveformChart()
         assembleChart(waveformChart, waveformSeries, waveformAxisX, waveformAxisY, chartTitleFont,
                       QStringLiteral("Time Waveform"), 200);
     }
-    if (!waveformChartView) {
-        waveformChartView = new QChartView(waveformChart);
-        waveformChartView->setRenderHint(QPainter::Antialiasing);
-        gridLayoutCharts->addWidget(waveformChartView, 0, 0, 1, 1);
-    }
+    if (!waveformChartView)
+        waveformChartView = placedView(waveformChart, gridLayoutCharts, 0, 1);
 }
 
 void MainWindow::createSpectrumChart()
@@ -90,11 +95,8 @@ void MainWindow::createSpectrumChart()
         assembleChart(spectrumChart, spectrumSeries, spectrumAxisX, spectrumAxisY, chartTitleFont,
                       QStringLiteral("Amplitude Spectrum"), 200);
     }
-    if (!spectrumChartView) {
-        spectrumChartView = new QChartView(spectrumChart);
-        spectrumChartView->setRenderHint(QPainter::Antialiasing);
-        gridLayoutCharts->addWidget(spectrumChartView, 1, 0, 1, 1);
-    }
+    if (!spectrumChartView)
+        spectrumChartView = placedView(spectrumChart, gridLayoutCharts, 1, 1);
 }
 
 void MainWindow::createTrendChart()
@@ -123,11 +125,8 @@ void MainWindow::createTrendChart()
         assembleChart(trendChart, trendSeries, trendAxisX, trendAxisY, chartTitleFont,
                       QStringLiteral("Response Trend"), 400);
     }
-    if (!trendChartView) {
-        trendChartView = new QChartView(trendChart);
-        trendChartView->setRenderHint(QPainter::Antialiasing);
-        gridLayoutCharts->addWidget(trendChartView, 2, 0, 1, 2);
-    }
+    if (!trendChartView)
+        trendChartView = placedView(trendChart, gridLayoutCharts, 2, 2);
 }
 
 void MainWindow::plotWaveform()

@@ -265,6 +265,10 @@ signals:
     void soundPlaying(int index);
     void stateChanged(QAudio::State audioState);
 
+private:
+    // Stops the output of the current sound and lets go of it, its buffer and its bytes.
+    void releaseAudio();
+
 private slots:
     void on_pushButtonPractice_clicked();
     void on_pushButtonExperiment_clicked();

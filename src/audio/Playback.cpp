@@ -25,19 +25,7 @@ QByteArray float32LittleEndian(const QVector<double> &stimulus, int count)
 void MainWindow::playOneSound()
 {
     // A sound whose end never came: let go of it before starting the next.
-    if (audioOutput) {
-        audioOutput->disconnect(this);
-        audioOutput->stop();
-        audioOutput->setParent(nullptr);
-        audioOutput->deleteLater();
-        audioOutput = nullptr;
-    }
-    if (audioBuffer) {
-        audioBuffer->deleteLater();
-        audioBuffer = nullptr;
-    }
-    delete audioBytes;
-    audioBytes = nullptr;
+    releaseAudio();
 
     int count = 0;
     const QVector<double> *stimulus = nullptr;
@@ -92,24 +80,31 @@ void MainWindow::handleStateChanged(QAudio::State audioState)
         statusBar()->showMessage(QStringLiteral("A sound could not be played: the audio output stopped with an error."));
     }
 
-    // stop() reports the stopped state at once; disconnected first, so nothing runs twice.
-    QAudioOutput *output = audioOutput;
-    audioOutput = nullptr;
-    output->disconnect(this);
-    output->stop();
-    audioBuffer->close();
-    delete audioBytes;
-    audioBytes = nullptr;
-    // The output is still inside its own notification: both go later, output first. Deleting it
-    // directly while that deferred deletion is queued crashes the sound plugin, so the window
-    // must not delete it as its child either.
-    output->setParent(nullptr);
-    output->deleteLater();
-    audioBuffer->deleteLater();
-    audioBuffer = nullptr;
-
+    releaseAudio();
     if (failed || soundIndex == soundsPerPresentation)
         emit soundPlaying(-1);
+}
+
+void MainWindow::releaseAudio()
+{
+    // stop() reports the stopped state at once; disconnected first, so nothing runs twice.
+    if (audioOutput) {
+        audioOutput->disconnect(this);
+        audioOutput->stop();
+        // It may be inside its own notification: it goes later. Deleting it directly while that
+        // deferred deletion is queued crashes the sound plugin, so the window must not delete it
+        // as its child either.
+        audioOutput->setParent(nullptr);
+        audioOutput->deleteLater();
+        audioOutput = nullptr;
+    }
+    if (audioBuffer) {
+        audioBuffer->close();
+        audioBuffer->deleteLater(); // posted after the output's, so deleted after it
+        audioBuffer = nullptr;
+    }
+    delete audioBytes;
+    audioBytes = nullptr;
 }
 
 void MainWindow::showMatchedFrequency()
