@@ -137,6 +137,9 @@ MainWindow::MainWindow(QWidget *parent)
     createWaveformChart();
     createSpectrumChart();
     createTrendChart();
+
+    // Queued, so the window is on screen before it asks about runs left unfinished.
+    QMetaObject::invokeMethod(this, &MainWindow::offerRecovery, Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow()

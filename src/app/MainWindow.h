@@ -1,10 +1,12 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 
 #include <QAudio>
 #include <QAudioFormat>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QPointF>
@@ -254,6 +256,27 @@ public:
     QString targetLoadError;
     // The pause before the next sound; precise, so the onset is not moved by timer coalescing.
     QTimer *soundTimer;
+
+    // The run from Go on: what it played and when. Its copy under unfinishedRunsFolder() is
+    // rewritten at every request and removed when the run ends, so a killed run can be saved later.
+    SessionRecord sessionRecord;
+    QString unfinishedRecordPath; // empty when no run is going on
+    QElapsedTimer runClock;       // started at Go; request times are milliseconds on it
+    // The run as it starts: settings, output, target; no requests yet.
+    SessionRecord describeRun() const;
+    void beginRun();
+    // Appends a request of kind "target" or "sinusoid" made requestedMs after Go, and keeps the record.
+    void recordRequest(const QString &kind, qint32 frequency, qint64 requestedMs);
+    // Notes when the output of the latest request started, ended, or failed.
+    void noteOutputState(QAudio::State audioState);
+    void keepUnfinishedRecord();
+    void endRun();
+    // The one way a run is saved, at its end or when recovered: the save dialog from
+    // record.resultsFile, the results file, then the record beside it. False when not saved.
+    bool saveRun(SessionRecord &record);
+    // Asks, one by one, whether to save each run a program left unfinished; any not saved is moved
+    // to "discarded" beside them.
+    void offerRecovery();
 
 protected:
     // Closing in the middle of a run would lose its results: ask first.

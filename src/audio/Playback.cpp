@@ -71,6 +71,7 @@ void MainWindow::handleStateChanged(QAudio::State audioState)
 {
     if (!audioOutput)
         return;
+    noteOutputState(audioState);
     const bool finished = audioState == QAudio::IdleState;
     const bool failed = audioState == QAudio::StoppedState && audioOutput->error() != QAudio::NoError;
     if (!finished && !failed)

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 // Points HOME at a fresh folder for the lifetime of the object, so that the desktop folder the
-// program opens dialogs in and saves results to belongs to the test.
+// program opens dialogs in and saves results to, and its data folder, belong to the test.
 class TemporaryDesktop
 {
 public:
@@ -20,6 +20,7 @@ private:
     QTemporaryDir home;
     QByteArray previousHome;
     QByteArray previousConfig;
+    QByteArray previousData;
     bool valid;
 };
 
