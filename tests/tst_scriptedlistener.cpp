@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/SessionRecord.h"
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
 #include "support/SinkRecorder.h"
@@ -6,6 +7,8 @@
 #include "support/WavBuilder.h"
 #include "support/WidgetFinder.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,11 +46,15 @@ private slots:
 private:
     // Presses a request button and checks the stimulus arrives whole, bit for bit, after the pause.
     void request(QPushButton *button, const QVector<float> &stimulus, const QString &what);
+    // The run as kept on disk after each request: what the results would hold, the target's
+    // fingerprint, and the request times in order.
+    void checkKeptRecord(int requests, const QVector<double> &matches);
 
     std::unique_ptr<TemporaryDesktop> desktop;
     std::unique_ptr<MainWindow> window;
     SinkRecorder recorder;
     qint64 lastSoundEnd = 0;
+    QString targetSha256;
 };
 
 void TestScriptedListener::initTestCase()
@@ -82,6 +89,27 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
     QVERIFY(window->subjectWindow->isEnabled());
 }
 
+void TestScriptedListener::checkKeptRecord(int requests, const QVector<double> &matches)
+{
+    const QDir unfinished(unfinishedRunsFolder());
+    QCOMPARE(unfinished.entryList(QDir::Files).size(), 1);
+    SessionRecord record;
+    QString error;
+    QVERIFY2(readSessionRecord(unfinished.filePath(unfinished.entryList(QDir::Files).first()), &record, &error),
+             qPrintable(error));
+    QCOMPARE(record.matches, matches);
+    QCOMPARE(record.target.sha256, targetSha256);
+    QCOMPARE(record.requests.size(), requests);
+    for (int i = 0; i < requests; ++i) {
+        const SessionRecord::Request &r = record.requests[i];
+        QCOMPARE(r.scheduledMs - r.requestedMs, qint64(pauseMs));
+        QVERIFY(i == 0 || record.requests[i - 1].endedMs <= r.requestedMs);
+        // A sound's start and end reach the disk with the next request.
+        QVERIFY2(i == requests - 1 || (r.scheduledMs <= r.startedMs && r.startedMs < r.endedMs),
+                 qPrintable(QString("%1 %2 %3").arg(r.scheduledMs).arg(r.startedMs).arg(r.endedMs)));
+    }
+}
+
 void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
 {
     // A target whose every sample survives 16-bit storage and float playback exactly.
@@ -93,6 +121,9 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QVector<float> targetFloats;
     for (double value : target)
         targetFloats << static_cast<float>(value);
+    QFile targetFile(targetPath);
+    QVERIFY(targetFile.open(QIODevice::ReadOnly));
+    targetSha256 = QCryptographicHash::hash(targetFile.readAll(), QCryptographicHash::Sha256).toHex();
 
     window.reset(new MainWindow);
     window->show();
@@ -112,13 +143,19 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
 
     QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
     request(buttonWithText(subject, "Play target"), targetFloats, "target");
+    checkKeptRecord(1, {});
 
     QSpinBox *frequency = subject->findChild<QSpinBox *>();
     QVERIFY(frequency);
+    QCOMPARE(frequency->minimum(), 10);
+    QCOMPARE(frequency->maximum(), 1000);
+    QCOMPARE(frequency->singleStep(), 1);
+    QVector<double> matches;
     for (int hz : {700, 730, 725}) {
         frequency->setValue(hz);
         request(buttonWithText(subject, "Play sinusoid"), toneFloats(hz, 10000), QString("%1 Hz").arg(hz));
         QCOMPARE(window->lineEditFrequencyMatched->text(), QString::number(hz));
+        checkKeptRecord(matches.size() + 2, matches << hz);
     }
 
     driver.answerMessageBox(QMessageBox::Yes);
@@ -134,19 +171,21 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
                                            "tone1.wav\t1\t700\r\n"
                                            "tone1.wav\t2\t730\r\n"
                                            "tone1.wav\t3\t725\r\n"));
+    // The record now lives beside the results file only, with the last sound's times in it.
+    QCOMPARE(QDir(unfinishedRunsFolder()).entryList(QDir::Files), QStringList());
+    SessionRecord saved;
+    QString error;
+    QVERIFY2(readSessionRecord(desktop->filePath("SUB001_practice001.json"), &saved, &error), qPrintable(error));
+    QCOMPARE(saved.resultsFile, results.fileName());
+    QCOMPARE(saved.matches, QVector<double>({700, 730, 725}));
+    QCOMPARE(saved.recovered, false);
+    QVERIFY(saved.endedAt > saved.startedAt);
+    QVERIFY(saved.requests.last().endedMs > saved.requests.last().startedMs);
     QCOMPARE(subject->isVisible(), false);
     QCOMPARE(window->isEnabled(), true);
-    QCOMPARE(window->parameters.fileNumber, 2);
     QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
     QCOMPARE(window->pushButtonGo->isEnabled(), false);
     QCOMPARE(window->pushButtonExperiment->isEnabled(), true);
-
-    driver.chooseFile(targetPath);
-    QTest::mouseClick(window->pushButtonExperiment, Qt::LeftButton);
-    QVERIFY(driver.waitUntilDone());
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_experiment002.txt"));
-    QCOMPARE(window->pushButtonGo->isEnabled(), true);
-    QCOMPARE(window->trendFrequency.size(), 0);
 }
 
 QTEST_MAIN(TestScriptedListener)
