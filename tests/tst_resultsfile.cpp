@@ -1,16 +1,17 @@
 #include "app/MainWindow.h"
 #include "app/ResultsFile.h"
+#include "app/SessionRecord.h"
 #include "support/ModalDriver.h"
+#include "support/WavBuilder.h"
 #include "support/WindowTest.h"
 
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTest>
-#include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,7 +34,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-enum Trouble { NoTrouble, FolderForbidsNewFiles, WriteFailsAfterOpen, FileWhereFolderGoes };
+enum Trouble { NoTrouble, FolderForbidsNewFiles, WriteFailsAfterOpen };
 }
 
 // The results table, the safe write, and the end of a run that must never lose it without being asked.
@@ -45,15 +46,10 @@ private slots:
     void content();
     void safeWrite_data();
     void safeWrite();
-    void savingUncheckedWritesNothing();
-    void proposedNameIsSavedByteForByte();
-    void existingFileNeedsConfirmation_data();
-    void existingFileNeedsConfirmation();
-    void cancelledSave_data();
-    void cancelledSave();
-    void unwritableFolderThenAnotherFile();
-    void unfinishedRunIsOffered_data();
-    void unfinishedRunIsOffered();
+    void endOfRun_data();
+    void endOfRun();
+    void runIsKeptAndOfferedAfterACrash_data();
+    void runIsKeptAndOfferedAfterACrash();
 
 private:
     // A run's end state: one target, and the frequencies the listener asked for.
@@ -101,7 +97,6 @@ void TestResultsFile::safeWrite_data()
     QTest::newRow("missing folders are made") << int(NoTrouble) << "a/b/r.txt" << exampleContent;
     QTest::newRow("folder forbids new files") << int(FolderForbidsNewFiles) << "locked/r.txt" << exampleContent;
     QTest::newRow("write fails after the open") << int(WriteFailsAfterOpen) << "r.txt" << QByteArray("earlier");
-    QTest::newRow("a file where the folder goes") << int(FileWhereFolderGoes) << "blocker/r.txt" << QByteArray("<missing>");
 }
 
 void TestResultsFile::safeWrite()
@@ -110,7 +105,7 @@ void TestResultsFile::safeWrite()
     QFETCH(QString, name);
     QFETCH(QByteArray, expected);
     const QString path = desktop->filePath(name);
-    QVERIFY(trouble == NoTrouble || writeBytes(trouble == FileWhereFolderGoes ? desktop->filePath("blocker") : path, "earlier"));
+    QVERIFY(trouble == NoTrouble || writeBytes(path, "earlier"));
     rlimit limit;
     getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit unlimited = limit;
@@ -135,124 +130,87 @@ void TestResultsFile::safeWrite()
     QCOMPARE(readAll(path), expected);
 }
 
-void TestResultsFile::savingUncheckedWritesNothing()
+void TestResultsFile::endOfRun_data()
 {
-    window->checkBoxSaveData->setChecked(false);
-    prepareRun({700});
-    ModalDriver driver;
-    window->finishSession();
-    QVERIFY(driver.waitUntilDone(500));
-    QVERIFY(driver.seen().isEmpty());
-    QCOMPARE(QDir(desktop->path()).entryList(QDir::Files), QStringList());
-    QCOMPARE(window->spinBoxFileNumber->value(), 2);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
+    QTest::addColumn<bool>("saveData");
+    QTest::addColumn<QString>("first");  // the file chosen first; empty: the dialog is cancelled
+    QTest::addColumn<int>("firstAnswer"); // to the box that follows it; 0: none comes
+    QTest::addColumn<int>("askAgain");   // to "choose another file?"; 0: not asked
+    QTest::addColumn<QString>("saved");  // where the results are afterwards; empty: nowhere
+    const int yes = QMessageBox::Yes, no = QMessageBox::No, ok = QMessageBox::Ok;
+    QTest::newRow("not saving: no dialog") << false << "" << 0 << 0 << "";
+    QTest::newRow("a new file") << true << "study/r.txt" << 0 << 0 << "study/r.txt";
+    QTest::newRow("an existing file is confirmed") << true << "earlier.txt" << yes << 0 << "earlier.txt";
+    QTest::newRow("cancel, then choose again") << true << "" << 0 << yes << "again.txt";
+    QTest::newRow("cancel, then discard") << true << "" << 0 << no << "";
+    QTest::newRow("unwritable, then another file") << true << "blocker/r.txt" << ok << yes << "again.txt";
 }
 
-void TestResultsFile::proposedNameIsSavedByteForByte()
+void TestResultsFile::endOfRun()
 {
+    QFETCH(bool, saveData);
+    QFETCH(QString, first);
+    QFETCH(int, firstAnswer);
+    QFETCH(int, askAgain);
+    QFETCH(QString, saved);
+    QVERIFY(writeBytes(desktop->filePath("earlier.txt"), "earlier run") && writeBytes(desktop->filePath("blocker"), ""));
+    window->checkBoxSaveData->setChecked(saveData);
     prepareRun({700, 730, 725});
     ModalDriver driver;
-    driver.acceptFileDialog();
-    window->finishSession();
-    QVERIFY(driver.waitUntilDone());
-    QCOMPARE(driver.seen().size(), 1);
-    QCOMPARE(driver.seen().first().title, QString("Save a file"));
-    QCOMPARE(driver.seen().first().text, desktop->path());
-    QCOMPARE(driver.seen().first().detail, QString("All files (*.*);;Text files (*.txt)"));
-    QCOMPARE(readAll(desktop->filePath("SUB001_practice001.txt")), exampleContent);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
-}
-
-void TestResultsFile::existingFileNeedsConfirmation_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("replace") << int(QMessageBox::Yes) << exampleContent;
-    QTest::newRow("keep") << int(QMessageBox::No) << QByteArray("earlier run");
-}
-
-void TestResultsFile::existingFileNeedsConfirmation()
-{
-    QFETCH(int, answer);
-    QFETCH(QByteArray, expected);
-    const QString path = desktop->filePath("SUB001_practice001.txt");
-    QVERIFY(writeBytes(path, "earlier run"));
-    prepareRun({700, 730, 725});
-    ModalDriver driver;
-    driver.chooseFile(path);
-    driver.answerMessageBox(QMessageBox::StandardButton(answer));
-    if (answer == QMessageBox::No) {
-        // Declining the overwrite leaves the save dialog open: cancel it, then discard.
+    if (saveData && first.isEmpty())
         driver.cancelFileDialog();
-        driver.answerMessageBox(QMessageBox::No);
-    }
+    else if (saveData)
+        driver.chooseFile(desktop->filePath(first));
+    if (firstAnswer)
+        driver.answerMessageBox(QMessageBox::StandardButton(firstAnswer));
+    if (askAgain)
+        driver.answerMessageBox(QMessageBox::StandardButton(askAgain));
+    if (askAgain == QMessageBox::Yes)
+        driver.chooseFile(desktop->filePath("again.txt"));
     window->finishSession();
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
-    QVERIFY(driver.seen().at(1).text.contains("already exists"));
-    QCOMPARE(readAll(path), expected);
+    if (firstAnswer == QMessageBox::Ok)
+        QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath(first)));
+    const QString results = desktop->filePath(saved.isEmpty() ? "again.txt" : saved);
+    QCOMPARE(readAll(results), saved.isEmpty() ? QByteArray("<missing>") : exampleContent);
+    QCOMPARE(QFile::exists(sessionRecordPathFor(results)), !saved.isEmpty());
+    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
 }
 
-void TestResultsFile::cancelledSave_data()
-{
-    QTest::addColumn<bool>("again");
-    QTest::newRow("choose again") << true;
-    QTest::newRow("discard") << false;
-}
-
-void TestResultsFile::cancelledSave()
-{
-    QFETCH(bool, again);
-    prepareRun({700, 730, 725});
-    ModalDriver driver;
-    driver.cancelFileDialog();
-    driver.answerMessageBox(again ? QMessageBox::Yes : QMessageBox::No);
-    if (again)
-        driver.chooseFile(desktop->filePath("second-try.txt"));
-    window->finishSession();
-    QVERIFY(driver.waitUntilDone());
-    QCOMPARE(driver.seen().at(1).title, QString("Question"));
-    QCOMPARE(QDir(desktop->path()).entryList(QDir::Files), again ? QStringList({"second-try.json", "second-try.txt"}) : QStringList());
-    QCOMPARE(readAll(desktop->filePath("second-try.txt")), again ? exampleContent : QByteArray("<missing>"));
-    QCOMPARE(window->parameters.fileNumber, 2);
-}
-
-void TestResultsFile::unwritableFolderThenAnotherFile()
-{
-    QVERIFY(writeBytes(desktop->filePath("blocker"), ""));
-    prepareRun({700, 730, 725});
-    ModalDriver driver;
-    driver.chooseFile(desktop->filePath("blocker/results.txt"));
-    driver.answerMessageBox(QMessageBox::Ok);
-    driver.answerMessageBox(QMessageBox::Yes);
-    driver.chooseFile(desktop->filePath("results.txt"));
-    window->finishSession();
-    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
-    QCOMPARE(driver.seen().size(), 4);
-    QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath("blocker/results.txt")));
-    QCOMPARE(readAll(desktop->filePath("results.txt")), exampleContent);
-}
-
-void TestResultsFile::unfinishedRunIsOffered_data()
+void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
 {
     QTest::addColumn<bool>("save");
     QTest::newRow("yes saves as Done would") << true;
     QTest::newRow("no moves it aside") << false;
 }
 
-void TestResultsFile::unfinishedRunIsOffered()
+void TestResultsFile::runIsKeptAndOfferedAfterACrash()
 {
     QFETCH(bool, save);
-    // Go, three tones, and the program gone before Done.
+    // Go and three tones, the run on disk after each; then the program is gone before Done.
     prepareRun({});
+    const QByteArray target = WavBuilder().data(QByteArray(400, 7)).bytes();
+    window->currentTargetPath = desktop->filePath("tone1.wav");
+    QVERIFY(writeBytes(window->currentTargetPath, target));
     window->playOrder = {0};
     window->resetTrendChart();
     window->pushButtonGo->setEnabled(true);
     QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
-    for (int hz : {700, 730, 725})
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, 4), Q_ARG(qint32, hz)));
-    window.reset();
     const QDir unfinished(unfinishedRunsFolder());
-    QCOMPARE(unfinished.entryList(QDir::Files).size(), 1);
+    QVector<double> matches;
+    for (int hz : {700, 730, 725}) {
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, 4), Q_ARG(qint32, hz)));
+        QCOMPARE(unfinished.entryList(QDir::Files).size(), 1);
+        SessionRecord kept;
+        QString error;
+        QVERIFY2(readSessionRecord(unfinished.filePath(unfinished.entryList(QDir::Files).first()), &kept, &error),
+                 qPrintable(error));
+        QCOMPARE(kept.matches, matches << hz);
+        QCOMPARE(kept.requests.size(), matches.size());
+        QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
+        QCOMPARE(kept.target.sha256, QString(QCryptographicHash::hash(target, QCryptographicHash::Sha256).toHex()));
+    }
+    window.reset();
 
     ModalDriver driver;
     driver.answerMessageBox(save ? QMessageBox::Yes : QMessageBox::No);

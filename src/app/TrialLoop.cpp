@@ -189,7 +189,9 @@ void MainWindow::noteOutputState(QAudio::State audioState)
         request.startedMs = now;
     if ((audioState == QAudio::IdleState || audioState == QAudio::StoppedState) && request.endedMs < 0) {
         request.endedMs = now;
-        request.error = outputErrorText(audioOutput->error());
+        // Idle reports the end of the bytes as an underrun: only a stop carries a real error.
+        if (audioState == QAudio::StoppedState)
+            request.error = outputErrorText(audioOutput->error());
     }
 }
 
