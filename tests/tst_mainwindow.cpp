@@ -1,165 +1,171 @@
 #include "app/MainWindow.h"
+#include "support/ModalDriver.h"
 #include "support/WindowTest.h"
 
+#include <QAudioDeviceInfo>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QtCharts/QLineSeries>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
-#include <QtCharts/QChartView>
 
-// The experimenter window as it opens, and the settings it reads back from its fields.
+// The experimenter window as it opens, the settings it reads back, and where its results go.
 class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
-
-    void stateAfterConstruction();
-    void settingsAfterConstruction();
-    void geometryFollowsTheScreen();
-    void fileNumberLimits();
-    void outputNameFollowsTheFields();
+    void panelRows_data();
+    void panelRows();
+    void titleAndGeometry();
     void readParameters_data();
     void readParameters();
-    void shortSoundClampsTheDisplayForLaterSounds();
+    void resultsGoWhereTheWindowSays_data();
+    void resultsGoWhereTheWindowSays();
+    void refusedSoundStillEndsItsPresentation();
     void quitClosesTheWindow();
-    void destructionReleasesEveryObject();
-
 };
 
-void TestMainWindow::stateAfterConstruction()
+// What a person reads in a row of the panel, left to right: "(off)" marks a disabled widget,
+// "[x]" a ticked box.
+static QStringList rowTexts(QLayoutItem *item)
 {
-    // Only Practice, Quit, the subject code, the file number and the save box are usable.
-    QCOMPARE(window->pushButtonPractice->isEnabled(), true);
-    QCOMPARE(window->pushButtonQuit->isEnabled(), true);
-    QCOMPARE(window->lineEditSubCode->isEnabled(), true);
-    QCOMPARE(window->spinBoxFileNumber->isEnabled(), true);
-    QCOMPARE(window->checkBoxSaveData->isEnabled(), true);
-    QCOMPARE(window->pushButtonExperiment->isEnabled(), false);
-    QCOMPARE(window->pushButtonGo->isEnabled(), false);
-    for (QLineEdit *field : {window->lineEditSamplingRate, window->lineEditSoundDuration,
-                             window->lineEditSilentInterval, window->lineEditWavFilePath,
-                             window->lineEditWavFileName, window->lineEditOutputFilePath,
-                             window->lineEditOutputFileName, window->lineEditFrequencyMatched})
-        QCOMPARE(field->isEnabled(), false);
-
-    QCOMPARE(window->lineEditSamplingRate->text(), QString("40000"));
-    QCOMPARE(window->lineEditSoundDuration->text(), QString("250.00"));
-    QCOMPARE(window->lineEditSilentInterval->text(), QString("500.00"));
-    QCOMPARE(window->lineEditSubCode->text(), QString("SUB001"));
-    QCOMPARE(window->lineEditWavFileName->text(), QString("File001.wav"));
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice001.txt"));
-    QCOMPARE(window->lineEditFrequencyMatched->text(), QString("not started yet"));
+    QList<QWidget *> widgets;
+    if (item && item->widget())
+        widgets << item->widget();
+    for (int i = 0; item && item->layout() && i < item->layout()->count(); ++i)
+        widgets << item->layout()->itemAt(i)->widget();
+    QStringList texts;
+    for (QWidget *widget : widgets) {
+        QString text = widget->property("text").toString();
+        if (auto *button = qobject_cast<QAbstractButton *>(widget); button && button->isChecked())
+            text += " [x]";
+        texts << (widget->isEnabled() ? text : text + " (off)");
+    }
+    return texts;
 }
 
-void TestMainWindow::settingsAfterConstruction()
+void TestMainWindow::panelRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("0 empty") << 0 << QStringList();
+    QTest::newRow("1 heading") << 1 << QStringList{"Sound File Information"};
+    QTest::newRow("2 WAV folder") << 2 << QStringList{"WAV filepath", "<desktop> (off)"};
+    QTest::newRow("3 WAV file") << 3 << QStringList{"WAV filename", "File001.wav (off)"};
+    QTest::newRow("4 rate") << 4 << QStringList{"Sampling rate", "40000 (off)"};
+    QTest::newRow("5 duration") << 5 << QStringList{"Sound duration (ms)", "250.00 (off)"};
+    QTest::newRow("6 interval") << 6 << QStringList{"Silent interval (ms)", "500.00 (off)"};
+    QTest::newRow("7 buttons") << 7 << QStringList{"Practice", "Experiment (off)", "Go (off)", "Quit"};
+    QTest::newRow("8 subject") << 8 << QStringList{"Subject code", "SUB001", "Save data to file [x]"};
+    QTest::newRow("9 file number") << 9 << QStringList{"File number", "1"};
+    QTest::newRow("10 output folder") << 10 << QStringList{"Output filepath", "<desktop> (off)"};
+    QTest::newRow("11 output file") << 11 << QStringList{"Output filename", "SUB001_practice001.txt (off)"};
+    QTest::newRow("12 match") << 12 << QStringList{"Frequency matched (Hz)", "not started yet (off)"};
+}
+
+void TestMainWindow::panelRows()
+{
+    QFETCH(int, row);
+    QFETCH(QStringList, texts);
+    QCOMPARE(rowTexts(window->gridLayoutParameters->itemAtPosition(row, 0)),
+             texts.replaceInStrings("<desktop>", desktop->path()));
+}
+
+void TestMainWindow::titleAndGeometry()
 {
     QCOMPARE(window->windowTitle(), QString("Varnel Lab | Tonvara (v014) | Main Window"));
-    QCOMPARE(window->lineEditWavFilePath->text(), desktop->path());
-    QCOMPARE(window->lineEditOutputFilePath->text(), desktop->path());
-    QCOMPARE(window->checkBoxSaveData->isChecked(), true);
-    QCOMPARE(window->comboBoxSesType->count(), 2);
-    QCOMPARE(window->comboBoxSesType->currentIndex(), 0);
-    QCOMPARE(window->fftLength, 16384);
-    QCOMPARE(window->parameters.spectrumBinCount, 819);
-    QCOMPARE(window->spectrumFrequency.size(), 8192);
-    QCOMPARE(window->spectrumAmplitude.size(), 8192);
-    QCOMPARE(window->spectrumPoints.size(), 819);
-    QCOMPARE(window->waveformPoints.size(), 10000);
-    QCOMPARE(window->waveformRange.size(), 2);
-    QCOMPARE(window->soundsPerPresentation, 1);
-    QCOMPARE(window->audioFormat.sampleRate(), 40000);
-    QCOMPARE(window->audioFormat.channelCount(), 1);
-    QCOMPARE(window->audioFormat.sampleSize(), 32);
-    QCOMPARE(window->audioFormat.sampleType(), QAudioFormat::Float);
-    QVERIFY(!window->subjectWindow);
-    QVERIFY(!window->audioOutput);
-    // The three choice boxes carry settings but are never shown.
-    QVERIFY(!window->comboBoxSesType->parentWidget());
-    QCOMPARE(window->comboBoxSesType->isVisible(), false);
-}
-
-void TestMainWindow::geometryFollowsTheScreen()
-{
     const QSize available = QGuiApplication::primaryScreen()->availableSize();
     const QRect geometry = window->geometry();
-    QCOMPARE(geometry.width(), int(available.width() * 0.8));
-    QCOMPARE(geometry.height(), int(available.height() * 0.9));
-    QCOMPARE(geometry.x(), (available.width() - geometry.width()) / 2);
-}
-
-void TestMainWindow::fileNumberLimits()
-{
-    QCOMPARE(window->spinBoxFileNumber->minimum(), 1);
-    QCOMPARE(window->spinBoxFileNumber->maximum(), 999);
-    window->spinBoxFileNumber->setValue(0);
-    QCOMPARE(window->spinBoxFileNumber->value(), 1);
-    window->spinBoxFileNumber->setValue(120);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice120.txt"));
-}
-
-void TestMainWindow::outputNameFollowsTheFields()
-{
-    window->lineEditSubCode->setText("AB");
-    window->comboBoxSesType->setCurrentIndex(1);
-    window->spinBoxFileNumber->setValue(12);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("AB_experiment012.txt"));
-    QCOMPARE(window->parameters.outputFileName, QString("AB_experiment012.txt"));
-    QCOMPARE(window->parameters.sessionType, 1);
-    QCOMPARE(window->parameters.fileNumber, 12);
+    QCOMPARE(geometry.size(), QSize(int(available.width() * 0.8), int(available.height() * 0.9)));
+    QCOMPARE(geometry.topLeft(), QPoint((available.width() - geometry.width()) / 2,
+                                        (available.height() - geometry.height()) / 2));
 }
 
 void TestMainWindow::readParameters_data()
 {
-    QTest::addColumn<QString>("samplingRate");
-    QTest::addColumn<QString>("soundDuration");
-    QTest::addColumn<QString>("silentInterval");
+    QTest::addColumn<QStringList>("durations"); // the duration field's texts, read in order
     QTest::addColumn<int>("sampleCount");
-    QTest::addColumn<double>("soundSeconds");
-    QTest::addColumn<double>("silentSeconds");
-    QTest::newRow("defaults") << "40000" << "250.00" << "500.00" << 10000 << 0.25 << 0.5;
-    QTest::newRow("0.1 ms") << "40000" << "0.1" << "500.00" << 4 << 0.0001 << 0.5;
-    QTest::newRow("10003 frames shown as 250.07") << "40000" << "250.07" << "500.00" << 10002 << 0.25007 << 0.5;
-    QTest::newRow("text counts as 0") << "40000" << "abc" << "x" << 0 << 0.0 << 0.0;
-    QTest::newRow("long pause") << "40000" << "1000.00" << "1500.00" << 40000 << 1.0 << 1.5;
+    QTest::addColumn<int>("displaySampleCount");
+    QTest::newRow("0.1 ms floors to 4") << QStringList{"0.1"} << 4 << 4;
+    QTest::newRow("10003 frames shown as 250.07") << QStringList{"250.07"} << 10002 << 10000;
+    QTest::newRow("short sound keeps the display short") << QStringList{"100.00", "250.00"} << 10000 << 4000;
 }
 
 void TestMainWindow::readParameters()
 {
-    QFETCH(QString, samplingRate);
-    QFETCH(QString, soundDuration);
-    QFETCH(QString, silentInterval);
+    QFETCH(QStringList, durations);
     QFETCH(int, sampleCount);
-    QFETCH(double, soundSeconds);
-    QFETCH(double, silentSeconds);
-    window->lineEditSamplingRate->setText(samplingRate);
-    window->lineEditSoundDuration->setText(soundDuration);
-    window->lineEditSilentInterval->setText(silentInterval);
+    QFETCH(int, displaySampleCount);
+    window->lineEditSilentInterval->setText("1500.00");
     window->checkBoxSaveData->setChecked(false);
-    window->lineEditSubCode->setText("XY");
-    window->readParameters();
+    for (const QString &duration : durations) {
+        window->lineEditSoundDuration->setText(duration);
+        window->readParameters();
+    }
     QCOMPARE(window->parameters.sampleCount, sampleCount);
-    QVERIFY(std::abs(window->parameters.soundDuration - soundSeconds) < 1e-12);
-    QVERIFY(std::abs(window->parameters.silentInterval - silentSeconds) < 1e-12);
+    QCOMPARE(window->parameters.displaySampleCount, displaySampleCount);
+    QVERIFY(qAbs(window->parameters.silentInterval - 1.5) < 1e-12);
     QCOMPARE(window->parameters.saveData, false);
-    QCOMPARE(window->parameters.subjectCode, QString("XY"));
-    QVERIFY(window->parameters.displaySampleCount <= window->parameters.sampleCount);
 }
 
-void TestMainWindow::shortSoundClampsTheDisplayForLaterSounds()
+void TestMainWindow::resultsGoWhereTheWindowSays_data()
 {
-    window->lineEditSoundDuration->setText("100.00");
-    window->readParameters();
-    QCOMPARE(window->parameters.displaySampleCount, 4000);
-    QVERIFY(std::abs(window->parameters.displayDuration - 0.1) < 1e-12);
-    window->lineEditSoundDuration->setText("250.00");
-    window->readParameters();
-    QCOMPARE(window->parameters.sampleCount, 10000);
-    QCOMPARE(window->parameters.displaySampleCount, 4000);
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("fileNumber"); // typed into the spin box
+    QTest::addColumn<bool>("desktopMissing");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("defaults") << "SUB001" << 1 << false << "SUB001_practice001.txt";
+    QTest::newRow("number 120") << "SUB001" << 120 << false << "SUB001_practice120.txt";
+    QTest::newRow("number 0 refused") << "SUB001" << 0 << false << "SUB001_practice001.txt";
+    QTest::newRow("empty code") << "" << 1 << false << "_practice001.txt";
+    QTest::newRow("umlaut kept") << QString::fromUtf8("Jö") << 7 << false << QString::fromUtf8("Jö_practice007.txt");
+    QTest::newRow("slash in the code") << "A B/C" << 1 << false << "A B_C_practice001.txt";
+    QTest::newRow("every forbidden sign") << "\\:*?\"<>|" << 1 << false << "_________practice001.txt";
+    QTest::newRow("control characters") << "A\tB\nC\x7f" << 1 << false << "A_B_C__practice001.txt";
+    QTest::newRow("no desktop folder") << "SUB001" << 1 << true << "SUB001_practice001.txt";
+}
+
+void TestMainWindow::resultsGoWhereTheWindowSays()
+{
+    QFETCH(QString, code);
+    QFETCH(int, fileNumber);
+    QFETCH(bool, desktopMissing);
+    QFETCH(QString, fileName);
+    window->lineEditSubCode->setText(code);
+    window->spinBoxFileNumber->setValue(fileNumber);
+    QCOMPARE(window->lineEditOutputFileName->text(), fileName);
+    if (desktopMissing)
+        QVERIFY(QDir(desktop->path()).removeRecursively());
+    window->parameters.trials = {TrialRecord()};
+    window->trendFrequency = {730.0};
+    ModalDriver driver;
+    driver.acceptFileDialog();
+    window->finishSession();
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QCOMPARE(driver.seen().first().text, desktop->path());
+    QCOMPARE(QDir(desktop->path()).entryList(QDir::Files), QStringList{fileName});
+    QCOMPARE(window->parameters.subjectCode, code);
+}
+
+void TestMainWindow::refusedSoundStillEndsItsPresentation()
+{
+    // The sound server refuses a stream without channels, from inside the output's start().
+    QVERIFY2(!QAudioDeviceInfo::defaultOutputDevice().isNull(), "needs the test sound server");
+    window->audioFormat.setChannelCount(0);
+    window->targetSignal = QVector<double>(400, 0.5);
+    window->parameters.sampleCount = 400;
+    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    QTest::ignoreMessage(QtWarningMsg, "Audio stopped unexpectedly");
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "playOneSound"));
+    QTRY_COMPARE(playing.count(), 2);
+    QCOMPARE(playing.at(0).at(0).toInt(), 1);
+    QCOMPARE(playing.at(1).at(0).toInt(), -1);
 }
 
 void TestMainWindow::quitClosesTheWindow()
@@ -168,20 +174,6 @@ void TestMainWindow::quitClosesTheWindow()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QTest::mouseClick(window->pushButtonQuit, Qt::LeftButton);
     QTRY_VERIFY(!window->isVisible());
-}
-
-void TestMainWindow::destructionReleasesEveryObject()
-{
-    QPointer<QWidget> view = window->trendChartView;
-    QPointer<QObject> series(window->trendSeries);
-    QPointer<QWidget> unplaced = window->comboBoxSesType;
-    QPointer<QWidget> central = window->centralWidget;
-    QVERIFY(view && series && unplaced && central);
-    window.reset();
-    QVERIFY(!view);
-    QVERIFY(!series);
-    QVERIFY(!unplaced);
-    QVERIFY(!central);
 }
 
 QTEST_MAIN(TestMainWindow)
