@@ -1,51 +1,48 @@
 #include "app/MainWindow.h"
 #include "support/ModalDriver.h"
+#include "support/WavBuilder.h"
 #include "support/WindowTest.h"
 
 #include <QAudioDeviceInfo>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QtCharts/QLineSeries>
 
-// The experimenter window as it opens, the settings it reads back, and where its results go.
+// The experimenter window: as it opens, preparing a session, the settings it reads back, where
+// its results go, and a sound the server refuses.
 class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
     void panelRows_data();
     void panelRows();
-    void titleAndGeometry();
+    void titleGeometryAndQuit();
+    void preparation_data();
+    void preparation();
     void readParameters_data();
     void readParameters();
     void resultsGoWhereTheWindowSays_data();
     void resultsGoWhereTheWindowSays();
     void refusedSoundStillEndsItsPresentation();
-    void quitClosesTheWindow();
 };
 
 // What a person reads in a row of the panel, left to right: "(off)" marks a disabled widget,
 // "[x]" a ticked box.
 static QStringList rowTexts(QLayoutItem *item)
 {
-    QList<QWidget *> widgets;
-    if (item && item->widget())
-        widgets << item->widget();
-    for (int i = 0; item && item->layout() && i < item->layout()->count(); ++i)
-        widgets << item->layout()->itemAt(i)->widget();
     QStringList texts;
-    for (QWidget *widget : widgets) {
-        QString text = widget->property("text").toString();
-        if (auto *button = qobject_cast<QAbstractButton *>(widget); button && button->isChecked())
-            text += " [x]";
-        texts << (widget->isEnabled() ? text : text + " (off)");
+    QLayout *box = item ? item->layout() : nullptr;
+    for (int i = 0; item && i < (box ? box->count() : 1); ++i) {
+        QWidget *widget = box ? box->itemAt(i)->widget() : item->widget();
+        const auto *button = qobject_cast<QAbstractButton *>(widget);
+        texts << widget->property("text").toString() + (button && button->isChecked() ? " [x]" : "")
+                + (widget->isEnabled() ? "" : " (off)");
     }
     return texts;
 }
@@ -77,7 +74,7 @@ void TestMainWindow::panelRows()
              texts.replaceInStrings("<desktop>", desktop->path()));
 }
 
-void TestMainWindow::titleAndGeometry()
+void TestMainWindow::titleGeometryAndQuit()
 {
     QCOMPARE(window->windowTitle(), QString("Varnel Lab | Tonvara (v014) | Main Window"));
     const QSize available = QGuiApplication::primaryScreen()->availableSize();
@@ -85,33 +82,90 @@ void TestMainWindow::titleAndGeometry()
     QCOMPARE(geometry.size(), QSize(int(available.width() * 0.8), int(available.height() * 0.9)));
     QCOMPARE(geometry.topLeft(), QPoint((available.width() - geometry.width()) / 2,
                                         (available.height() - geometry.height()) / 2));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTest::mouseClick(window->pushButtonQuit, Qt::LeftButton);
+    QTRY_VERIFY(!window->isVisible());
+}
+
+void TestMainWindow::preparation_data()
+{
+    QTest::addColumn<bool>("experiment");     // the button pressed for the second session
+    QTest::addColumn<int>("cancelAnswer");    // to the question after a cancelled dialog; 0: no cancel
+    QTest::addColumn<QByteArray>("formTag");  // of the file chosen: "WAVE", or not a WAV file
+    QTest::addColumn<QString>("lastDialog");  // title and start of the text of the last dialog
+    const QString chooser = "Select a target sound file: <desktop>";
+    QTest::newRow("practice") << false << 0 << QByteArray("WAVE") << chooser;
+    QTest::newRow("experiment") << true << 0 << QByteArray("WAVE") << chooser;
+    QTest::newRow("cancel, then No") << false << int(QMessageBox::No) << QByteArray("WAVE")
+                                     << "Question: This folder contains no .wav files.\n"
+                                        "Do you want to select another folder?";
+    QTest::newRow("cancel, Yes, a file") << false << int(QMessageBox::Yes) << QByteArray("WAVE") << chooser;
+    QTest::newRow("not a WAV file") << false << 0 << QByteArray("TEXT")
+                                    << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav";
+}
+
+void TestMainWindow::preparation()
+{
+    QFETCH(bool, experiment);
+    QFETCH(int, cancelAnswer);
+    QFETCH(QByteArray, formTag);
+    QFETCH(QString, lastDialog);
+    const QString first = desktop->filePath("first.wav"), chosen = desktop->filePath("chosen.wav");
+    QVERIFY(WavBuilder().data(WavBuilder::pcm16(QVector<double>(4000, 0.25))).writeTo(first));
+    QVERIFY(WavBuilder().waveTag(formTag).data(WavBuilder::pcm16(QVector<double>(10000, 0.5))).writeTo(chosen));
+    ModalDriver driver;
+    driver.chooseFile(first);
+    QTest::mouseClick(window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY(driver.waitUntilDone());
+    window->updateTrendChart();
+    window->parameters.frequencyCurrent = 730;
+    window->pushButtonExperiment->setEnabled(true); // as after the first run's end
+
+    if (cancelAnswer) {
+        driver.cancelFileDialog();
+        driver.answerMessageBox(QMessageBox::StandardButton(cancelAnswer));
+    }
+    if (cancelAnswer != QMessageBox::No)
+        driver.chooseFile(chosen);
+    if (lastDialog.startsWith("Warning"))
+        driver.answerMessageBox(QMessageBox::Ok);
+    QTest::mouseClick(experiment ? window->pushButtonExperiment : window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+
+    const QString seen = driver.seen().last().title + ": " + driver.seen().last().text;
+    QVERIFY2(seen.startsWith(lastDialog.replace("<desktop>", desktop->path())), qPrintable(seen));
+    QCOMPARE(driver.seen().first().detail, QString("Sound files (*.wav)"));
+    const bool prepared = lastDialog.startsWith("Select");
+    QCOMPARE(window->targetCount, prepared ? 1 : 0);
+    QCOMPARE(window->pushButtonGo->isEnabled(), prepared);
+    QCOMPARE(window->pushButtonExperiment->isEnabled(), experiment);
+    QCOMPARE(window->lineEditOutputFileName->text(),
+             experiment ? QString("SUB001_experiment001.txt") : QString("SUB001_practice001.txt"));
+    QCOMPARE(window->parameters.frequencyCurrent, 500);
+    QCOMPARE(window->lineEditWavFileName->text(), prepared ? QString("chosen.wav") : QString("first.wav"));
+    QCOMPARE(window->lineEditSoundDuration->text(), prepared ? QString("250.00") : QString("100.00"));
+    QCOMPARE(window->waveformSeries->count(), 4000); // a short sound keeps the display short
+    QCOMPARE(window->spectrumSeries->at(0), QPointF(0.0, prepared ? 1.0 : 0.5)); // the level's bin 0
+    QCOMPARE(window->trendSeries->count(), prepared ? 0 : 1);
+    QCOMPARE(window->playOrder, prepared ? QVector<int>({0}) : QVector<int>());
 }
 
 void TestMainWindow::readParameters_data()
 {
-    QTest::addColumn<QStringList>("durations"); // the duration field's texts, read in order
+    QTest::addColumn<QString>("duration");
     QTest::addColumn<int>("sampleCount");
-    QTest::addColumn<int>("displaySampleCount");
-    QTest::newRow("0.1 ms floors to 4") << QStringList{"0.1"} << 4 << 4;
-    QTest::newRow("10003 frames shown as 250.07") << QStringList{"250.07"} << 10002 << 10000;
-    QTest::newRow("short sound keeps the display short") << QStringList{"100.00", "250.00"} << 10000 << 4000;
+    QTest::newRow("0.1 ms floors to 4") << "0.1" << 4;
+    QTest::newRow("10003 frames shown as 250.07") << "250.07" << 10002;
 }
 
 void TestMainWindow::readParameters()
 {
-    QFETCH(QStringList, durations);
+    QFETCH(QString, duration);
     QFETCH(int, sampleCount);
-    QFETCH(int, displaySampleCount);
-    window->lineEditSilentInterval->setText("1500.00");
-    window->checkBoxSaveData->setChecked(false);
-    for (const QString &duration : durations) {
-        window->lineEditSoundDuration->setText(duration);
-        window->readParameters();
-    }
+    window->lineEditSoundDuration->setText(duration);
+    window->readParameters();
     QCOMPARE(window->parameters.sampleCount, sampleCount);
-    QCOMPARE(window->parameters.displaySampleCount, displaySampleCount);
-    QVERIFY(qAbs(window->parameters.silentInterval - 1.5) < 1e-12);
-    QCOMPARE(window->parameters.saveData, false);
 }
 
 void TestMainWindow::resultsGoWhereTheWindowSays_data()
@@ -120,7 +174,6 @@ void TestMainWindow::resultsGoWhereTheWindowSays_data()
     QTest::addColumn<int>("fileNumber"); // typed into the spin box
     QTest::addColumn<bool>("desktopMissing");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("defaults") << "SUB001" << 1 << false << "SUB001_practice001.txt";
     QTest::newRow("number 120") << "SUB001" << 120 << false << "SUB001_practice120.txt";
     QTest::newRow("number 0 refused") << "SUB001" << 0 << false << "SUB001_practice001.txt";
     QTest::newRow("empty code") << "" << 1 << false << "_practice001.txt";
@@ -139,7 +192,6 @@ void TestMainWindow::resultsGoWhereTheWindowSays()
     QFETCH(QString, fileName);
     window->lineEditSubCode->setText(code);
     window->spinBoxFileNumber->setValue(fileNumber);
-    QCOMPARE(window->lineEditOutputFileName->text(), fileName);
     if (desktopMissing)
         QVERIFY(QDir(desktop->path()).removeRecursively());
     window->parameters.trials = {TrialRecord()};
@@ -164,16 +216,7 @@ void TestMainWindow::refusedSoundStillEndsItsPresentation()
     QTest::ignoreMessage(QtWarningMsg, "Audio stopped unexpectedly");
     QVERIFY(QMetaObject::invokeMethod(window.get(), "playOneSound"));
     QTRY_COMPARE(playing.count(), 2);
-    QCOMPARE(playing.at(0).at(0).toInt(), 1);
-    QCOMPARE(playing.at(1).at(0).toInt(), -1);
-}
-
-void TestMainWindow::quitClosesTheWindow()
-{
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QTest::mouseClick(window->pushButtonQuit, Qt::LeftButton);
-    QTRY_VERIFY(!window->isVisible());
+    QCOMPARE(QVariantList({playing.at(0).at(0), playing.at(1).at(0)}), QVariantList({1, -1}));
 }
 
 QTEST_MAIN(TestMainWindow)
