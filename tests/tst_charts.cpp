@@ -182,7 +182,7 @@ void TestCharts::trendSequence_data()
     QTest::addColumn<double>("yMax");
     QTest::newRow("rising") << 700.0 << 730.0 << 700.0 << 730.0;
     QTest::newRow("falling") << 900.0 << 150.0 << 150.0 << 900.0;
-    QTest::newRow("equal") << 500.0 << 500.0 << 500.0 << 500.0;
+    QTest::newRow("equal") << 500.0 << 500.0 << 475.0 << 525.0;
 }
 
 void TestCharts::trendSequence()
@@ -201,8 +201,7 @@ void TestCharts::trendSequence()
     QCOMPARE(window->trendSeries->at(0), QPointF(0.0, u));
     QCOMPARE(window->trendAxisX->min(), 0.0);
     QCOMPARE(window->trendAxisX->max(), 0.0);
-    QCOMPARE(window->trendAxisY->min(), 0.0);
-    QCOMPARE(window->trendAxisY->max(), 4.0);
+    QVERIFY(window->trendAxisY->min() < u && u < window->trendAxisY->max()); // the lone point is visible
 
     ++window->parameters.sinusoidCount; // playback counts the tone it played
     window->parameters.trials.first().matchedFrequency = v;

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "analysis/TrendRange.h"
+
 #include <QGridLayout>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -160,7 +162,7 @@ void MainWindow::resetTrendChart()
     trendFrequency.clear();
     parameters.sinusoidCount = 0;
     trendSeries->clear();
-    trendRange = {0.0, 4.0};
+    trendRange = trendAxisRange(trendFrequency);
     trendAxisY->setRange(trendRange[0], trendRange[1]);
 }
 
@@ -174,6 +176,6 @@ void MainWindow::updateTrendChart()
     trendAxisX->setRange(0.0, parameters.sinusoidCount);
     trendAxisX->setLabelFormat(QStringLiteral("%g"));
     trendAxisX->setTickCount(parameters.sinusoidCount + 1);
-    if (trendFrequency.size() >= 2 && valueRange(trendFrequency, trendRange))
-        trendAxisY->setRange(trendRange[0], trendRange[1]);
+    trendRange = trendAxisRange(trendFrequency);
+    trendAxisY->setRange(trendRange[0], trendRange[1]);
 }

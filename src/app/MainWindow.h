@@ -80,15 +80,20 @@ struct SessionParameters
 
     // Keeps the waveform display inside the sound; displayDuration is only ever lowered.
     void clampDisplayDuration();
+    // Makes outputFilePath exist, so the save dialog opens in the folder the window shows.
+    void createOutputFolder() const;
 
     // The user's desktop folder, where dialogs start and results go by default.
     static QString desktopDirectory();
-    // subjectCode_sessionTypeName + number (at least three digits, zero-filled) + ".txt".
+    // subjectCode_sessionTypeName + number (at least three digits, zero-filled) + ".txt"; characters
+    // of the code that cannot stand in a file name (/ \ : * ? " < > | and control characters)
+    // become "_".
     static QString outputFileNameFor(const QString &subjectCode, const QString &sessionTypeName,
                                      qint32 fileNumber);
     // Smallest power of two not below sampleCount; 0 for an empty sound (no valid length).
     static qint32 fftLengthFor(qint32 sampleCount);
-    // Bins up to maxFrequency for a block of fftLength samples, at most fftLength / 2.
+    // Bins up to maxFrequency for a block of fftLength samples at samplingRate (> 0), at most
+    // fftLength / 2.
     static qint32 spectrumBinCountFor(qint32 fftLength, double samplingRate, double maxFrequency);
 };
 

@@ -58,6 +58,7 @@ void MainWindow::saveResults()
                                                   parameters.trials.isEmpty() ? QString()
                                                                               : parameters.trials.first().fileName,
                                                   trendFrequency);
+    parameters.createOutputFolder();
     QString startPath = parameters.outputFilePath + QStringLiteral("/") + parameters.outputFileName;
     forever {
         QString selectedFilter = QStringLiteral("Text files (*.txt)");
