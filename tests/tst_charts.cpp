@@ -1,3 +1,4 @@
+#include "analysis/ChartPoints.h"
 #include "app/MainWindow.h"
 #include "support/WindowTest.h"
 
@@ -24,6 +25,8 @@ private slots:
     void waveformRangeComesFromWholeTarget();
     void spectrumPlotShowsBinsUpToMaxFrequency();
     void emptyTargetKeepsTheAxes();
+    void longSeriesKeepEachColumnsExtremes_data();
+    void longSeriesKeepEachColumnsExtremes();
     void trendSequence_data();
     void trendSequence();
     void resetEmptiesTheTrend();
@@ -172,6 +175,37 @@ void TestCharts::emptyTargetKeepsTheAxes()
     QCOMPARE(window->spectrumSeries->count(), 0);
     QCOMPARE(window->waveformAxisY->max(), waveformMax);
     QCOMPARE(window->spectrumAxisY->max(), 1.0);
+}
+
+void TestCharts::longSeriesKeepEachColumnsExtremes_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("drawn");
+    QTest::newRow("demo target, point for point") << 10000 << 300 << 10000;
+    QTest::newRow("at the limit") << exactChartPoints << 300 << exactChartPoints;
+    QTest::newRow("one more: thinned") << exactChartPoints + 1 << 300 << 600;
+    QTest::newRow("5-minute spectrum") << 838860 << 1500 << 3000;
+}
+
+void TestCharts::longSeriesKeepEachColumnsExtremes()
+{
+    QFETCH(int, count);
+    QFETCH(int, columns);
+    QFETCH(int, drawn);
+    QVector<double> x(count), y(count);
+    for (int i = 0; i < count; ++i) {
+        x[i] = 0.5 * i;
+        y[i] = 0.001 * ((i * 7919) % 13);
+    }
+    y[count / 3] = -1.0; // one narrow trough and one narrow peak
+    y[2 * count / 3] = 1.0;
+    const QVector<QPointF> points = chartPoints(x, y, count + 5, columns);
+    QCOMPARE(points.size(), drawn);
+    QVERIFY(points.contains(QPointF(x[count / 3], -1.0)));
+    QVERIFY(points.contains(QPointF(x[2 * count / 3], 1.0)));
+    for (int i = 1; i < points.size(); ++i)
+        QVERIFY2(points[i].x() > points[i - 1].x(), qPrintable(QString::number(i)));
 }
 
 void TestCharts::trendSequence_data()

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "support/SinkRecorder.h"
 #include "support/TemporaryDesktop.h"
+#include "support/WavBuilder.h"
 
 #include <QAudioOutput>
 #include <QElapsedTimer>
@@ -81,6 +82,7 @@ private slots:
     void presentation();
     void matchedFrequency_data();
     void matchedFrequency();
+    void targetAt44100HzArrivesAt440Hz();
     void closingAroundASound_data();
     void closingAroundASound();
 
@@ -213,6 +215,37 @@ void TestPlayback::matchedFrequency()
     QCOMPARE(window->lineEditFrequencyMatched->text(), shownAfter);
     QCOMPARE(window->parameters.sinusoidCount, 3 + countAdded);
     QTRY_COMPARE_WITH_TIMEOUT(playing.count(), 2, 5000);
+}
+
+// The sink receives the converted target bit for bit, and that holds the file's 440 Hz.
+void TestPlayback::targetAt44100HzArrivesAt440Hz()
+{
+    QVector<double> tone(11025);
+    for (int i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5 * std::sin(2.0 * M_PI * 440.0 * i / 44100.0);
+    QVERIFY(WavBuilder::writeMono16(desktop->filePath("tone.wav"), tone, 44100));
+    TrialRecord record;
+    record.filePath = desktop->path();
+    record.fileName = "tone.wav";
+    window->parameters.trials = {record};
+    window->playOrder = {0};
+    window->playPosition = 0;
+    QVERIFY2(window->loadTargetSound(), qPrintable(window->targetLoadError));
+    window->sinusoidMode = false;
+    const QVector<float> sent = toSingle(window->targetSignal, window->parameters.sampleCount);
+    QCOMPARE(sent.size(), 10000);
+
+    const qint64 mark = recorder.mark();
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "playOneSound"));
+    QVERIFY2(recorder.waitForOnset(sent, mark) >= 0, qPrintable(recorder.describeMiss(sent, mark)));
+    // x[n-1] + x[n+1] = 2 cos(w) x[n] for a sinusoid, by least squares away from the edges.
+    double cross = 0.0, power = 0.0;
+    for (int n = 500; n < sent.size() - 500; ++n) {
+        cross += double(sent[n]) * (double(sent[n - 1]) + sent[n + 1]);
+        power += double(sent[n]) * sent[n];
+    }
+    const double frequency = std::acos(cross / (2.0 * power)) * SinkRecorder::sampleRate / (2.0 * M_PI);
+    QVERIFY2(qAbs(frequency - 440.0) < 0.05, qPrintable(QString::number(frequency, 'f', 4)));
 }
 
 void TestPlayback::closingAroundASound_data()

@@ -152,7 +152,7 @@ void TestSessionStart::unusableFileIsRefused_data()
     QTest::newRow("no samples") << WavBuilder().bytes() << "no samples";
     QTest::newRow("no channels") << WavBuilder().channels(0).data(WavBuilder::pcm16({0.5, 0.25})).bytes()
                                  << "no channels";
-    QTest::newRow("float samples") << WavBuilder().formatCode(3).bitsPerSample(32).data(QByteArray(16, 0)).bytes()
+    QTest::newRow("ADPCM samples") << WavBuilder().formatCode(2).bitsPerSample(4).data(QByteArray(16, 0)).bytes()
                                    << "Not a PCM";
 }
 
