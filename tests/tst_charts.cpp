@@ -19,17 +19,14 @@ private slots:
 
     void chartsAfterConstruction_data();
     void chartsAfterConstruction();
-    void builderCalledAgainCreatesNothing();
     void waveform_data();
     void waveform();
-    void waveformRangeComesFromWholeTarget();
     void spectrumPlotShowsBinsUpToMaxFrequency();
     void emptyTargetKeepsTheAxes();
     void longSeriesKeepEachColumnsExtremes_data();
     void longSeriesKeepEachColumnsExtremes();
     void trendSequence_data();
     void trendSequence();
-    void resetEmptiesTheTrend();
 
 private:
     void loadTarget(const QVector<double> &signal);
@@ -87,22 +84,6 @@ void TestCharts::chartsAfterConstruction()
         QCOMPARE(axesY[chart]->max(), yMax);
 }
 
-void TestCharts::builderCalledAgainCreatesNothing()
-{
-    QChart *chart = window->trendChart;
-    QLineSeries *series = window->trendSeries;
-    QChartView *view = window->spectrumChartView;
-    const int childCount = window->findChildren<QChartView *>().size();
-    window->createWaveformChart();
-    window->createSpectrumChart();
-    window->createTrendChart();
-    QCOMPARE(window->trendChart, chart);
-    QCOMPARE(window->trendSeries, series);
-    QCOMPARE(window->spectrumChartView, view);
-    QCOMPARE(window->findChildren<QChartView *>().size(), childCount);
-    QCOMPARE(window->trendChart->series().size(), 1);
-}
-
 void TestCharts::waveform_data()
 {
     QTest::addColumn<int>("frames");
@@ -110,8 +91,10 @@ void TestCharts::waveform_data()
     QTest::addColumn<double>("endMs");
     QTest::newRow("default target") << 10000 << 10000 << 250.0;
     QTest::newRow("shorter than the display") << 4000 << 4000 << 100.0;
+    QTest::newRow("trough beyond the display") << 20000 << 10000 << 250.0;
 }
 
+// The first displayDuration of the target, its y range taken from the whole target.
 void TestCharts::waveform()
 {
     QFETCH(int, frames);
@@ -120,24 +103,14 @@ void TestCharts::waveform()
     QVector<double> signal(frames);
     for (int i = 0; i < signal.size(); ++i)
         signal[i] = 0.5 * std::sin(2.0 * M_PI * 1000.0 * i / 40000.0);
+    signal.last() = -0.75;
     loadTarget(signal);
     window->plotWaveform();
     QCOMPARE(window->parameters.displaySampleCount, shown);
     QCOMPARE(window->waveformSeries->count(), shown);
-    QCOMPARE(window->waveformSeries->at(10), QPointF(0.25, signal[10]));
+    QCOMPARE(window->waveformSeries->at(10), QPointF(0.25, 0.5));
     QCOMPARE(window->waveformAxisX->min(), 0.0);
     QCOMPARE(window->waveformAxisX->max(), endMs);
-}
-
-void TestCharts::waveformRangeComesFromWholeTarget()
-{
-    // The extremes lie beyond the displayed 250 ms.
-    QVector<double> signal(20000, 0.1);
-    signal[15000] = -0.75;
-    signal[19999] = 0.5;
-    loadTarget(signal);
-    window->plotWaveform();
-    QCOMPARE(window->waveformSeries->count(), 10000);
     QCOMPARE(window->waveformRange, QVector<double>({-0.75, 0.5}));
     QCOMPARE(window->waveformAxisY->min(), -0.75);
     QCOMPARE(window->waveformAxisY->max(), 0.5);
@@ -249,14 +222,7 @@ void TestCharts::trendSequence()
     QCOMPARE(window->trendAxisY->min(), yMin);
     QCOMPARE(window->trendAxisY->max(), yMax);
     QCOMPARE(window->trendFrequency, QVector<double>({u, v}));
-}
 
-void TestCharts::resetEmptiesTheTrend()
-{
-    window->parameters.trials = {TrialRecord()};
-    window->parameters.trials.first().matchedFrequency = 640.0;
-    window->updateTrendChart();
-    window->parameters.sinusoidCount = 3;
     window->resetTrendChart();
     QCOMPARE(window->trendSeries->count(), 0);
     QVERIFY(window->trendTrial.isEmpty());
