@@ -16,13 +16,11 @@ class TestCharts : public WindowTest
 {
     Q_OBJECT
 private slots:
-
     void chartsAfterConstruction_data();
     void chartsAfterConstruction();
     void waveform_data();
     void waveform();
     void spectrumPlotShowsBinsUpToMaxFrequency();
-    void emptyTargetKeepsTheAxes();
     void longSeriesKeepEachColumnsExtremes_data();
     void longSeriesKeepEachColumnsExtremes();
     void trendSequence_data();
@@ -30,7 +28,6 @@ private slots:
 
 private:
     void loadTarget(const QVector<double> &signal);
-
 };
 
 // Stands in for target loading: the fields a plot reads, as a load leaves them.
@@ -132,22 +129,6 @@ void TestCharts::spectrumPlotShowsBinsUpToMaxFrequency()
     QCOMPARE(window->spectrumAxisX->min(), 0.0);
     QCOMPARE(window->spectrumAxisX->max(), 2000.0);
     QCOMPARE(window->spectrumAxisX->labelFormat(), QString("%.0f"));
-}
-
-void TestCharts::emptyTargetKeepsTheAxes()
-{
-    loadTarget(QVector<double>(100, 0.3));
-    window->plotWaveform();
-    const qreal waveformMax = window->waveformAxisY->max();
-    loadTarget(QVector<double>());
-    QCOMPARE(window->fftLength, 0);
-    QCOMPARE(window->spectrumAmplitude.size(), 0);
-    window->plotWaveform();
-    window->plotSpectrum();
-    QCOMPARE(window->waveformSeries->count(), 0);
-    QCOMPARE(window->spectrumSeries->count(), 0);
-    QCOMPARE(window->waveformAxisY->max(), waveformMax);
-    QCOMPARE(window->spectrumAxisY->max(), 1.0);
 }
 
 void TestCharts::longSeriesKeepEachColumnsExtremes_data()

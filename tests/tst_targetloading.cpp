@@ -1,5 +1,5 @@
+#include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
-#include "audio/SampleRateConversion.h"
 #include "audio/TargetSound.h"
 #include "support/WindowTest.h"
 #include "support/WavBuilder.h"
@@ -13,14 +13,6 @@
 Q_DECLARE_METATYPE(TargetSound::Problem)
 
 namespace {
-
-QVector<double> ramp(int count)
-{
-    QVector<double> values(count);
-    for (int i = 0; i < count; ++i)
-        values[i] = ((i * 37) % 2001 - 1000) / 32768.0;
-    return values;
-}
 
 // Frequency (Hz) and RMS of a clean sinusoid: x[n-1] + x[n+1] = 2 cos(w) x[n], solved by least
 // squares over [begin, end).
@@ -71,7 +63,6 @@ void TestTargetLoading::targetSound_data()
     QTest::addColumn<int>("frames");
     QTest::addColumn<TargetSound::Problem>("problem");
     using P = TargetSound::Problem;
-    QTest::newRow("mono") << 1 << 40000 << 6 << P::None;
     QTest::newRow("stereo") << 2 << 40000 << 6 << P::None;
     QTest::newRow("3 channels") << 3 << 40000 << 6 << P::None;
     QTest::newRow("0 channels") << 0 << 40000 << 6 << P::NoChannels;
@@ -156,6 +147,15 @@ void TestTargetLoading::convertsToTheSessionRate()
     QCOMPARE(window->sinusoidSignal.size(), length);
     if (rate == 40000)
         QCOMPARE(window->targetSignal, tone);
+    // The spectrum made with the load serves only the signal it was made of.
+    QVector<double> frequency, amplitude;
+    for (int change = 0; change < 2; ++change) {
+        if (change)
+            window->targetSignal[0] += 1.0;
+        window->computeAmplitudeSpectrum();
+        QVERIFY(amplitudeSpectrum(window->targetSignal, length, fftLength, 40000.0, frequency, amplitude));
+        QCOMPARE(window->spectrumAmplitude, amplitude);
+    }
 
     // The middle 90 %, clear of the resampler's edges.
     const auto heard = toneOf(window->targetSignal, 40000.0, length / 20, length - length / 20);
@@ -167,47 +167,35 @@ void TestTargetLoading::convertsToTheSessionRate()
 
 void TestTargetLoading::describesTheFile_data()
 {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<double>("peak");
+    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("text");
-    QTest::newRow("40000 Hz mono") << 1 << 16 << 1 << 40000 << 0.5 << "40000 Hz, 16-bit integer, 1 channel";
-    QTest::newRow("44100 Hz stereo") << 1 << 32 << 2 << 44100 << 0.5
+    QTest::newRow("40000 Hz mono") << WavBuilder().data(WavBuilder::pcm16({0.5})).bytes()
+                                   << "40000 Hz, 16-bit integer, 1 channel";
+    QTest::newRow("44100 Hz stereo") << WavBuilder().bitsPerSample(32).channels(2).sampleRate(44100).data(QByteArray(800, 1)).bytes()
                                      << "44100 Hz, 32-bit integer, 2 channels (first used), resampled from 44100 Hz to 40000 Hz";
-    QTest::newRow("float beyond 1") << 3 << 32 << 1 << 40000 << 1.25
+    QTest::newRow("float beyond 1") << WavBuilder().formatCode(3).bitsPerSample(32).data(QByteArray::fromHex("0000a03f")).bytes()
                                     << "40000 Hz, 32-bit float, 1 channel. Warning: samples reach 1.250, beyond \u00b11; "
                                        "the sound card will clip them";
 }
 
 void TestTargetLoading::describesTheFile()
 {
-    QFETCH(int, format);
-    QFETCH(int, bits);
-    QFETCH(int, channels);
-    QFETCH(int, rate);
-    QFETCH(double, peak);
+    QFETCH(QByteArray, file);
     QFETCH(QString, text);
-    QByteArray data(bits / 8 * channels * 400, '\0');
-    if (format == 3)
-        qToLittleEndian(float(peak), data.data());
-    else
-        qToLittleEndian(qint32(peak * 2147483648.0), data.data());
-    QVERIFY(WavBuilder().formatCode(quint16(format)).bitsPerSample(quint16(bits)).channels(quint16(channels))
-                .sampleRate(quint32(rate)).data(bits == 16 ? data.mid(2) : data).writeTo(desktop->filePath("t.wav")));
+    QFile out(desktop->filePath("t.wav"));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
     QVERIFY(load("t.wav"));
     window->showSoundFileInfo();
     QCOMPARE(window->targetDescription, text);
     QCOMPARE(window->lineEditWavFileName->toolTip(), text);
     QCOMPARE(window->statusBar()->currentMessage(), "Target: " + text);
-    QCOMPARE(int(window->wavFile.formatCode), format);
 }
 
 // A file that cannot serve is checked before anything of the session changes.
 void TestTargetLoading::failedLoadChangesNothing()
 {
-    const QVector<double> samples = ramp(4000);
+    const QVector<double> samples(4000, 0.25);
     QVERIFY(WavBuilder::writeMono16(desktop->filePath("good.wav"), samples, 40000));
     QVERIFY(load("good.wav"));
     QVERIFY(WavBuilder().sampleRate(48000).channels(0).data(WavBuilder::pcm16({0.5})).writeTo(desktop->filePath("bad.wav")));

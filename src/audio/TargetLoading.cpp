@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -46,7 +47,14 @@ struct PreparedTarget
 std::unique_ptr<PreparedTarget> prepareOffGuiThread(const QString &path, double samplingRate)
 {
     std::unique_ptr<PreparedTarget> prepared;
-    QThread *worker = QThread::create([&] { prepared = std::make_unique<PreparedTarget>(path, samplingRate); });
+    QThread *worker = QThread::create([&] {
+        // An exception must not leave the thread; no result then means no memory for the target.
+        try {
+            prepared = std::make_unique<PreparedTarget>(path, samplingRate);
+        } catch (const std::bad_alloc &) {
+            prepared.reset();
+        }
+    });
     QEventLoop loop;
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -73,6 +81,10 @@ bool MainWindow::loadTargetSound()
 
     // Nothing of the session changes until the file has proved usable.
     const std::unique_ptr<PreparedTarget> prepared = prepareOffGuiThread(path, parameters.samplingRate);
+    if (!prepared) {
+        targetLoadError = QStringLiteral("Not enough memory to prepare the target: ") + path;
+        return false;
+    }
     const TargetSound &target = prepared->target;
     if (!target.isUsable()) {
         targetLoadError = target.problemText();
