@@ -245,6 +245,17 @@ public:
     QFont chartTitleFont;
 
     WavFile wavFile;
+    // What the loaded target file is (rate, depth, format, channels, conversion, clipping), one
+    // line for the experimenter; empty before the first usable load.
+    QString targetDescription;
+    // The loaded target and its spectrum, computed off the GUI thread with it. While targetSignal
+    // still shares loadedSignal's data, computeAmplitudeSpectrum takes these instead of redoing
+    // the transform.
+    QVector<double> loadedSignal;
+    int loadedFftLength = 0;
+    double loadedSamplingRate = 0.0;
+    QVector<double> loadedSpectrumFrequency;
+    QVector<double> loadedSpectrumAmplitude;
 
     QByteArray *audioBytes;
     QBuffer *audioBuffer;
