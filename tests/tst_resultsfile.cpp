@@ -197,6 +197,7 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     QVector<double> matches;
     for (int hz : {700, 730, 725}) {
         QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, 4), Q_ARG(qint32, hz)));
+        window->recordWriter.waitForDone();
         QCOMPARE(unfinished.entryList(QDir::Files).size(), 1);
         SessionRecord kept;
         QString error;

@@ -114,6 +114,7 @@ MainWindow::MainWindow(QWidget *parent)
     , soundTimer(new QTimer)
 {
     qRegisterMetaType<QAudio::State>("QAudio::State");
+    recordWriter.setMaxThreadCount(1); // one thread: the writes land in the order they were made
 
     soundTimer->setSingleShot(true);
     soundTimer->setTimerType(Qt::PreciseTimer);

@@ -84,6 +84,7 @@ void MainWindow::saveResults()
     sessionRecord.matches = trendFrequency;
     sessionRecord.endedAt = currentTimeWithOffset();
     sessionRecord.resultsFile = parameters.outputFilePath + QStringLiteral("/") + parameters.outputFileName;
+    parameters.createOutputFolder();
     saveRun(sessionRecord);
 }
 
@@ -153,6 +154,8 @@ void MainWindow::offerRecovery()
                                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
             if (answer == QMessageBox::Yes) {
                 record.recovered = true;
+                // As at the end of a run: the dialog opens in the folder it proposes.
+                QDir().mkpath(QFileInfo(record.resultsFile).path());
                 saved = saveRun(record);
             }
         }

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ResultsFile.h"
 #include "subject/SubjectWindow.h"
 
 #include <QAudioDeviceInfo>
@@ -7,6 +8,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -197,15 +199,26 @@ void MainWindow::noteOutputState(QAudio::State audioState)
 
 void MainWindow::keepUnfinishedRecord()
 {
-    QString error;
-    if (!writeSessionRecord(unfinishedRecordPath, sessionRecord, &error))
-        statusBar()->showMessage(QStringLiteral("This run cannot be kept on disk as it goes (%1): if the program "
-                                                "stops before Done, it is lost.")
-                                     .arg(error));
+    const QString path = unfinishedRecordPath;
+    const QByteArray bytes = QJsonDocument(sessionRecord.toJson()).toJson();
+    recordWriter.start([this, path, bytes] {
+        QString error;
+        if (writeFileSafely(path, bytes, &error))
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                statusBar()->showMessage(QStringLiteral("This run cannot be kept on disk as it goes (%1): if the "
+                                                        "program stops before Done, it is lost.")
+                                             .arg(error));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MainWindow::endRun()
 {
+    recordWriter.waitForDone();
     if (!unfinishedRecordPath.isEmpty())
         QFile::remove(unfinishedRecordPath);
     unfinishedRecordPath.clear();
