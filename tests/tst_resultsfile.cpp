@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -170,7 +171,7 @@ void TestResultsFile::endOfRun()
         QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath(first)));
     const QString results = desktop->filePath(saved.isEmpty() ? "again.txt" : saved);
     QCOMPARE(readAll(results), saved.isEmpty() ? QByteArray("<missing>") : exampleContent);
-    QCOMPARE(QFile::exists(sessionRecordPathFor(results)), !saved.isEmpty());
+    QCOMPARE(QFile::exists(QString(results).replace(".txt", ".json")), !saved.isEmpty());
     QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
 }
 
@@ -186,9 +187,12 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     QFETCH(bool, save);
     // Go and three tones, the run on disk after each; then the program is gone before Done.
     prepareRun({});
-    const QByteArray target = WavBuilder().data(QByteArray(400, 7)).bytes();
+    const QByteArray target = WavBuilder().sampleRate(44100).channels(2).data(QByteArray(800, 7)).bytes();
     window->currentTargetPath = desktop->filePath("tone1.wav");
-    QVERIFY(writeBytes(window->currentTargetPath, target));
+    QVERIFY(writeBytes(window->currentTargetPath, target) && window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
+    window->targetSignal.resize(window->parameters.sampleCount);
+    for (int i = 0; i < window->targetSignal.size(); ++i)
+        window->targetSignal[i] = 0.5 * std::sin(6.283185307179586 * i / 40.0);
     window->playOrder = {0};
     window->resetTrendChart();
     window->pushButtonGo->setEnabled(true);
@@ -207,6 +211,10 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
         QCOMPARE(kept.requests.size(), matches.size());
         QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
         QCOMPARE(kept.target.sha256, QString(QCryptographicHash::hash(target, QCryptographicHash::Sha256).toHex()));
+        const SessionRecord::Target &t = kept.target;
+        QCOMPARE(QVector<double>({double(t.bytes), double(t.format), double(t.bitsPerSample), double(t.channels), t.sampleRate,
+                                  double(t.frames), t.resampledTo, std::round(t.peakDbfs * 1e4), std::round(t.rmsDbfs * 1e4)}),
+                 QVector<double>({double(target.size()), 1, 16, 2, 44100, 200, 40000, -60206, -90309}));
     }
     window.reset();
 
