@@ -51,9 +51,7 @@ void TestCharts::plotsShowTheirPartScaledToTheWhole()
     window->spectrumAmplitude.last() = 0.9;
     window->plotWaveform();
     window->plotSpectrum();
-
     QCOMPARE(window->waveformSeries->count(), 10000);
-    QCOMPARE(window->waveformSeries->at(9999), QPointF(249.975, window->targetSignal[9999]));
     QCOMPARE(window->waveformAxisX->max(), 250.0);
     QCOMPARE(window->waveformAxisY->min(), -1.5);
     QCOMPARE(window->waveformAxisY->max(), 1.0);
@@ -113,16 +111,14 @@ void TestCharts::trend()
     window->parameters.sinusoidCount = 9;
     window->updateTrendChart();
     window->resetTrendChart();
+    QVector<QPointF> points;
     for (double hz : matched) {
+        points << QPointF(points.size(), hz);
         window->parameters.trials.first().matchedFrequency = hz;
         window->updateTrendChart();
         ++window->parameters.sinusoidCount; // as playback counts the next tone
     }
-    QCOMPARE(window->trendSeries->count(), matched.size());
-    for (int i = 0; i < matched.size(); ++i)
-        QCOMPARE(window->trendSeries->at(i), QPointF(i, matched[i]));
-    if (!matched.isEmpty())
-        QCOMPARE(window->trendAxisX->max(), matched.size() - 1.0);
+    QCOMPARE(window->trendSeries->pointsVector(), points);
     QCOMPARE(window->trendAxisY->min(), yMin);
     QCOMPARE(window->trendAxisY->max(), yMax);
 }

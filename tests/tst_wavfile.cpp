@@ -30,9 +30,8 @@ class TestWavFile : public QObject
 private slots:
     void readsOrRefuses_data();
     void readsOrRefuses();
-    void writes_data();
-    void writes();
-    void printsHeaderAndSamples();
+    void printsAndWrites_data();
+    void printsAndWrites();
 
 private:
     QTemporaryDir dir;
@@ -45,30 +44,29 @@ void TestWavFile::readsOrRefuses_data()
     QTest::addColumn<QString>("message"); // the line on standard error, before the path
     QTest::addColumn<QVector<double>>("samples");
 
+    using V = QVector<double>;
     const auto hex = QByteArray::fromHex;
-    const QVector<double> r4{0.5, -0.25, 0.125, -1.0}, none;
-    const auto wav = [&r4] { return WavBuilder().data(WavBuilder::pcm16(r4)); };
+    const auto pcm = [](quint16 bits) { return WavBuilder().bitsPerSample(bits); };
     const auto float32 = [] { return WavBuilder().formatCode(3).bitsPerSample(32); };
+    const V r4{0.5, -0.25, 0.125, -1.0}, none;
+    const auto wav = [&r4] { return WavBuilder().data(WavBuilder::pcm16(r4)); };
     const QByteArray floats = hex("000080bfcdcccc3d0000c03f000010c0");
-    const QVector<double> floatValues{-1.0, double(0.1f), 1.5, -2.25};
+    const V floatValues{-1.0, double(0.1f), 1.5, -2.25};
     const QString notPcm("Not a PCM (linear quantitation) or IEEE float WAV file: ");
+    const QString badBits("Not a 8-bit, 16-bit, 24-bit or 32-bit PCM WAV file: ");
     const QString tooShort("Format chunk is too short: "), noData("No data chunk in WAV file: ");
 
-    QTest::newRow("8-bit") << WavBuilder().bitsPerSample(8).data(hex("8000ff")).bytes() << 1 << ""
-                           << QVector<double>{0.0, -1.0, 0.9921875};
-    QTest::newRow("16-bit") << WavBuilder().data(hex("0080ff7f0000ffff")).bytes() << 1 << ""
-                            << QVector<double>{-1.0, 0.999969482421875, 0.0, -3.0517578125e-05};
-    QTest::newRow("24-bit, 2 bytes over") << WavBuilder().bitsPerSample(24).data(hex("000080ffff7fffffff1122")).bytes() << 1 << ""
-                                          << QVector<double>{-1.0, 0.99999988079071044921875, -1.1920928955078125e-07};
-    QTest::newRow("32-bit") << WavBuilder().bitsPerSample(32).data(hex("00000080ffffff7fffffffff00000040")).bytes() << 1 << ""
-                            << QVector<double>{-1.0, 1.0 - 1.0 / 2147483648.0, -1.0 / 2147483648.0, 0.5};
+    QTest::newRow("8-bit") << pcm(8).data(hex("8000ff")).bytes() << 1 << "" << V{0.0, -1.0, 1 - 0x1p-7};
+    QTest::newRow("16-bit") << pcm(16).data(hex("0080ff7f0000ffff")).bytes() << 1 << "" << V{-1.0, 1 - 0x1p-15, 0.0, -0x1p-15};
+    QTest::newRow("24-bit, part") << pcm(24).data(hex("000080ffff7fffffff1122")).bytes() << 1 << "" << V{-1.0, 1 - 0x1p-23, -0x1p-23};
+    QTest::newRow("32-bit") << pcm(32).data(hex("00000080ffffff7fffffffff00000040")).bytes() << 1 << ""
+                            << V{-1.0, 1 - 0x1p-31, -0x1p-31, 0.5};
     QTest::newRow("float 32 beyond 1") << float32().data(floats).bytes() << 3 << "" << floatValues;
     QTest::newRow("float 64") << float32().bitsPerSample(64).data(hex("9a9999999999b93f59f3f8c21f6ea5810000000000000840")).bytes()
-                              << 3 << "" << QVector<double>{0.1, -1e-300, 3.0};
+                              << 3 << "" << V{0.1, -1e-300, 3.0};
     QTest::newRow("0xFFFE float") << float32().extensible(WavBuilder::floatSubFormat()).data(floats).bytes() << 3 << "" << floatValues;
-    QTest::newRow("0xFFFE 32-bit PCM, 3 channels")
-        << WavBuilder().bitsPerSample(32).channels(3).extensible().data(hex("00000040000000c000000020")).bytes() << 1 << ""
-        << QVector<double>{0.5, -0.5, 0.25};
+    QTest::newRow("0xFFFE 32-bit PCM, 3 channels") << pcm(32).channels(3).extensible().data(hex("00000040000000c000000020")).bytes()
+                                                   << 1 << "" << V{0.5, -0.5, 0.25};
     QTest::newRow("data before fmt")
         << wav().fmtTag("junk").chunkAfterData("fmt ", hex("01000100409c00008038010002001000")).bytes() << 1 << "" << r4;
     QTest::newRow("18-byte fmt") << wav().fmtExtra(QByteArray(2, '\0')).bytes() << 1 << "" << r4;
@@ -85,8 +83,7 @@ void TestWavFile::readsOrRefuses_data()
     QTest::newRow("0xFFFE other GUID") << wav().extensible(hex("0100000000001000800000aa00389b72")).bytes() << 0 << notPcm << none;
     QTest::newRow("0xFFFE in 16 bytes") << wav().formatCode(0xFFFE).bytes() << 0 << tooShort << none;
     for (int bits : {0, 12, 64})
-        QTest::addRow("bits %d", bits) << wav().bitsPerSample(quint16(bits)).bytes() << 0
-                                       << "Not a 8-bit, 16-bit, 24-bit or 32-bit PCM WAV file: " << none;
+        QTest::addRow("bits %d", bits) << wav().bitsPerSample(quint16(bits)).bytes() << 0 << badBits << none;
     QTest::newRow("float 16 bits") << float32().bitsPerSample(16).data(floats).bytes() << 0
                                    << "Not a 32-bit or 64-bit float WAV file: " << none;
     QTest::newRow("float NaN") << float32().data(hex("0000003f0000c07f")).bytes() << 0
@@ -97,7 +94,7 @@ void TestWavFile::readsOrRefuses_data()
     QTest::newRow("chunk past the end") << wav().chunkBeforeData("JUNK", "jjjj").bytes().replace(40, 4, hex("f0ffffff")) << 0
                                         << noData << none;
     // 2.4 GB of doubles: refused before anything is allocated.
-    QTest::newRow("300 MB sparse, 8-bit") << WavBuilder().bitsPerSample(8).dataSize(0xFFFFFFFF).bytes() << 0
+    QTest::newRow("300 MB sparse, 8-bit") << pcm(8).dataSize(0xFFFFFFFF).bytes() << 0
                                           << "WAV data is too large to hold in memory: " << none;
     QTest::newRow("missing file") << QByteArray() << 0 << "Unable to open WAV file: " << none;
 }
@@ -115,18 +112,16 @@ void TestWavFile::readsOrRefuses()
     QVERIFY(tag == "missing file" || (in.open(QIODevice::WriteOnly | QIODevice::Truncate) && in.write(content) == content.size()));
     QVERIFY(!tag.startsWith("300 MB") || in.resize(300 * 1024 * 1024));
     in.close();
-    const QString good = dir.filePath("good.wav");
-    QVERIFY(WavBuilder::writeStereo16(good, {0.5, 0.25, 0.75}, {-0.5, -0.25, -0.75}, 44100));
+    QVERIFY(WavBuilder::writeStereo16(dir.filePath("good.wav"), {0.5, 0.25, 0.75}, {-0.5, -0.25, -0.75}, 44100));
 
     WavFile wav;
-    QVERIFY(wav.readWavFile(good.toUtf8()));
+    QVERIFY(wav.readWavFile(dir.filePath("good.wav").toUtf8()));
     StreamCapture capture(std::cerr);
     QCOMPARE(wav.readWavFile(path.toUtf8()), format != 0);
     QCOMPARE(capture.text(), message.isEmpty() ? QString() : message + path + "\n");
     QCOMPARE(wav.lastError(), format ? QString() : message + path);
     QCOMPARE(wav.samples, samples);
-    QCOMPARE(int(wav.numSamples), samples.size());
-    QCOMPARE(wav.sampleData, samples.isEmpty() ? nullptr : wav.samples.constData());
+    QCOMPARE(QVector<double>(wav.sampleData, wav.sampleData + wav.numSamples), samples);
     QCOMPARE(qint64(wav.dataSize), qint64(wav.rawData.size()));
     if (format)
         QCOMPARE(int(wav.formatCode), format);
@@ -134,7 +129,7 @@ void TestWavFile::readsOrRefuses()
         QCOMPARE(wav.bytesRead, qint64(0));
 }
 
-void TestWavFile::writes_data()
+void TestWavFile::printsAndWrites_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("ok");
@@ -143,48 +138,41 @@ void TestWavFile::writes_data()
     QTest::newRow("a full device: no room") << "/dev/full" << false;
 }
 
-// A read of an extensible file with an extra chunk is written back as the canonical 44-byte file.
-void TestWavFile::writes()
+// A read of an extensible file with an extra chunk prints as, and is written back as, the
+// canonical 44-byte file; a failed write says so.
+void TestWavFile::printsAndWrites()
 {
     QFETCH(QString, path);
     QFETCH(bool, ok);
-    const QByteArray samples = QByteArray::fromHex("000000bf0000c03f"); // -0.5, 1.5
+    const QByteArray samples = QByteArray::fromHex("000000bfabaaaa3e"); // -0.5, 1/3
+    const QByteArray older = WavBuilder().data(QByteArray(4096, 'z')).bytes();
     const QString in = dir.filePath("in.wav"), copy = dir.filePath("copy.wav");
     QVERIFY(WavBuilder().formatCode(3).bitsPerSample(32).extensible(WavBuilder::floatSubFormat()).chunkBeforeData("LIST", "x")
                 .data(samples).writeTo(in));
-    QVERIFY(WavBuilder().data(QByteArray(4096, 'z')).writeTo(copy));
+    QFile written(copy);
+    QVERIFY(written.open(QIODevice::ReadWrite | QIODevice::Truncate) && written.write(older) == older.size() && written.flush());
     WavFile wav;
     QVERIFY(wav.readWavFile(in.toUtf8()));
-    StreamCapture capture(std::cerr);
-    QCOMPARE(wav.writeWavFile(path.toUtf8()), ok);
-    QCOMPARE(capture.text(), ok ? QString() : "Unable to write wave file: " + path + "\n");
-    QFile written(copy);
-    QVERIFY(!ok || (written.open(QIODevice::ReadOnly) && written.readAll() == WavBuilder().formatCode(3).bitsPerSample(32)
-                                                                                   .data(samples).bytes()));
-}
-
-void TestWavFile::printsHeaderAndSamples()
-{
-    const QString path = dir.filePath("printed.wav");
-    QVERIFY(WavBuilder::writeStereo16(path, {0.5, 1.0 / 3}, {-0.25, 0.0}, 44100));
-    WavFile wav;
-    QVERIFY(wav.readWavFile(path.toUtf8()));
-    StreamCapture capture(std::cout);
+    StreamCapture out(std::cout), err(std::cerr);
     wav.printHeader();
     wav.printSamples();
-    QCOMPARE(capture.text().split('\n'), QString("RIFF header                : RIFF\n"
-                                                 "WAVE header                : WAVE\n"
-                                                 "FMT                        : fmt \n"
-                                                 "Data size                  : 44\n"
-                                                 "Sampling Rate              : 44100\n"
-                                                 "Number of bits per sample  : 16\n"
-                                                 "Number of channels         : 2\n"
-                                                 "Number of bytes per second : 176400\n"
-                                                 "Data length (bytes)        : 8\n"
-                                                 "Audio Format               : 1\n"
-                                                 "Block align                : 4\n"
-                                                 "Data string                : data\n"
-                                                 "0.5\n-0.25\n0.333344\n0\n").split('\n'));
+    QCOMPARE(wav.writeWavFile(path.toUtf8()), ok);
+    QCOMPARE(err.text(), ok ? QString() : "Unable to write wave file: " + path + "\n");
+    QCOMPARE(out.text().split('\n'), QString("RIFF header                : RIFF\n"
+                                             "WAVE header                : WAVE\n"
+                                             "FMT                        : fmt \n"
+                                             "Data size                  : 44\n"
+                                             "Sampling Rate              : 40000\n"
+                                             "Number of bits per sample  : 32\n"
+                                             "Number of channels         : 1\n"
+                                             "Number of bytes per second : 160000\n"
+                                             "Data length (bytes)        : 8\n"
+                                             "Audio Format               : 3\n"
+                                             "Block align                : 4\n"
+                                             "Data string                : data\n"
+                                             "-0.5\n0.333333\n").split('\n'));
+    QVERIFY(written.seek(0));
+    QCOMPARE(written.readAll(), ok ? WavBuilder().formatCode(3).bitsPerSample(32).data(samples).bytes() : older);
 }
 
 QTEST_GUILESS_MAIN(TestWavFile)
