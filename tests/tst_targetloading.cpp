@@ -59,7 +59,9 @@ void TestTargetLoading::loadsOrRefuses_data()
     const auto tone = [&sine](int rate, int frames) {
         return WavBuilder().sampleRate(quint32(rate)).data(WavBuilder::pcm16(sine(frames, rate)));
     };
-    const auto resampled = [](int rate) { return QString("%1 Hz, 16-bit integer, 1 channel, resampled from %1 Hz to 40000 Hz").arg(rate); };
+    const auto resampled = [](int rate) {
+        return QString("%1 Hz, 16-bit integer, 1 channel, resampled from %1 Hz to 40000 Hz").arg(rate);
+    };
     // round(frames * 40000 / rate) samples of 440 Hz; the duration is the file's own.
     QTest::newRow("44100 Hz") << tone(44100, 22057) << sine(20006, 40000) << "500.16" << resampled(44100);
     QTest::newRow("48000 Hz") << tone(48000, 24001) << sine(20001, 40000) << "500.02" << resampled(48000);
