@@ -64,18 +64,16 @@ void SinkRecorder::read(const QStringList &arguments)
     QByteArray bytes;
     while (reason.isEmpty() && !stopping) {
         if (!parec.waitForReadyRead(20) && parec.state() == QProcess::NotRunning)
-            reason = QString("parec ended (exit code %1): %2")
-                         .arg(parec.exitCode())
+            reason = QString("parec ended (exit code %1): %2").arg(parec.exitCode())
                          .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
         bytes += parec.readAllStandardOutput();
         const int count = bytes.size() / 4;
         if (count == 0)
             continue;
-        {
-            QMutexLocker lock(&mutex);
-            for (int i = 0; i < count; ++i)
-                incoming << qFromLittleEndian<float>(bytes.constData() + 4 * i);
-        }
+        mutex.lock();
+        for (int i = 0; i < count; ++i)
+            incoming << qFromLittleEndian<float>(bytes.constData() + 4 * i);
+        mutex.unlock();
         bytes.remove(0, 4 * count);
         emit samplesArrived();
     }
@@ -83,27 +81,20 @@ void SinkRecorder::read(const QStringList &arguments)
         parec.kill();
         parec.waitForFinished(2000);
     }
-    {
-        QMutexLocker lock(&mutex);
-        ended = true;
-        endReason = reason;
-    }
+    mutex.lock();
+    ended = true;
+    endReason = reason;
+    mutex.unlock();
     emit samplesArrived();
 }
 
-bool SinkRecorder::takeIn()
+qint64 SinkRecorder::mark()
 {
     QMutexLocker lock(&mutex);
     captured += incoming;
     incoming.clear();
     if (ended)
         error = endReason;
-    return !ended;
-}
-
-qint64 SinkRecorder::mark()
-{
-    takeIn();
     return captured.size();
 }
 
@@ -117,11 +108,13 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs, c
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(this, &SinkRecorder::samplesArrived, &loop, &QEventLoop::quit);
     for (;;) {
-        const bool running = takeIn();
+        mark();
         if (done())
             return true;
-        if (!running)
+        QMutexLocker lock(&mutex);
+        if (ended)
             return false;
+        lock.unlock();
         const qint64 left = timeoutMs - clock.elapsed();
         if (left <= 0) {
             error = late();
@@ -149,13 +142,21 @@ qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, i
     return onset;
 }
 
+// The length of the match of stimulus with the capture from onset on.
+static qint64 matchLength(const QVector<float> &captured, const QVector<float> &stimulus, qint64 onset)
+{
+    qint64 matched = 0;
+    while (matched < stimulus.size() && onset + matched < captured.size()
+           && bitsOf(captured[onset + matched]) == bitsOf(stimulus[int(matched)]))
+        ++matched;
+    return matched;
+}
+
 qint64 SinkRecorder::findOnset(const QVector<float> &stimulus, qint64 from) const
 {
     const int anchor = anchorOf(stimulus);
-    const size_t bytes = size_t(stimulus.size()) * sizeof(float);
     for (qint64 p = qMax<qint64>(from, 0) + anchor; anchor >= 0 && p - anchor + stimulus.size() <= captured.size(); ++p)
-        if (bitsOf(captured[p]) == bitsOf(stimulus[anchor])
-            && std::memcmp(captured.constData() + p - anchor, stimulus.constData(), bytes) == 0)
+        if (bitsOf(captured[p]) == bitsOf(stimulus[anchor]) && matchLength(captured, stimulus, p - anchor) == stimulus.size())
             return p - anchor;
     return -1;
 }
@@ -169,12 +170,8 @@ QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) 
     qint64 bestOnset = -1, bestMatched = -1, loud = 0;
     for (qint64 p = from; p < captured.size(); ++p) {
         loud += bitsOf(captured[p]) != 0;
-        if (p < from + anchor || bitsOf(captured[p]) != bitsOf(stimulus[anchor]))
-            continue;
-        qint64 matched = 0;
-        while (matched < stimulus.size() && p - anchor + matched < captured.size()
-               && bitsOf(captured[p - anchor + matched]) == bitsOf(stimulus[int(matched)]))
-            ++matched;
+        const qint64 matched = p < from + anchor || bitsOf(captured[p]) != bitsOf(stimulus[anchor])
+                                   ? -1 : matchLength(captured, stimulus, p - anchor);
         if (matched > bestMatched) {
             bestMatched = matched;
             bestOnset = p - anchor;

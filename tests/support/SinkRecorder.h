@@ -3,7 +3,6 @@
 
 #include <QMutex>
 #include <QObject>
-#include <QString>
 #include <QVector>
 #include <atomic>
 #include <functional>
@@ -49,8 +48,7 @@ signals:
     void samplesArrived(); // from the reader's thread
 
 private:
-    void read(const QStringList &arguments); // runs on the reader's thread
-    bool takeIn();                           // false once parec has ended
+    void read(const QStringList &arguments); // on the reader's thread
     // Runs the event loop until done(); false when parec ends or, with error = late(), after timeoutMs.
     bool waitUntil(const std::function<bool()> &done, int timeoutMs, const std::function<QString()> &late);
 
