@@ -2,6 +2,8 @@
 #include "subject/WindowGeometry.h"
 #include "support/ModalDriver.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -87,6 +89,17 @@ void TestSubjectWindow::appearance()
                               window->pushButtonDone->text()}),
                  QStringList({"Play target", "Current Value", "Play sinusoid", "I am ready", "Done"}));
         QCOMPARE(window->sliderFrequency->orientation(), Qt::Vertical);
+        // Row, column, row span, column span; "I am ready" shares the cells of the value row and the slider.
+        QGridLayout *grid = window->layoutMain;
+        QList<QList<int>> cells;
+        for (int index : {grid->indexOf(window->pushButtonPlayTarget), grid->indexOf(window->layoutCurrentValue),
+                          grid->indexOf(window->pushButtonPlaySinusoid), grid->indexOf(window->sliderFrequency),
+                          grid->indexOf(window->pushButtonIAmReady), grid->indexOf(window->pushButtonDone)}) {
+            int row = -1, column = -1, rows = -1, columns = -1;
+            grid->getItemPosition(index, &row, &column, &rows, &columns);
+            cells << QList<int>{row, column, rows, columns};
+        }
+        QCOMPARE(cells, (QList<QList<int>>{{0, 0, 2, 1}, {0, 1, 1, 1}, {1, 1, 1, 1}, {0, 2, 2, 1}, {0, 1, 1, 2}, {2, 0, 1, 4}}));
         QCOMPARE(window->geometry(), WindowGeometry::fromScreenFraction(
                                          QGuiApplication::primaryScreen()->availableSize(), 0.7, 0.8, true, {}));
 
@@ -129,8 +142,6 @@ void TestSubjectWindow::phases_data()
     QTest::newRow("choosing, Done stays") << int(ChoosingAgain) << false << "" << true << shownDone << choicesDone << ts;
     QTest::newRow("target whatever the spin box shows")
         << int(TargetRequestedAgain) << false << "" << false << shownDone << choicesDone << ts + t;
-    QTest::newRow("experimenter window disabled, waiting") << int(Waiting) << true << "" << true << ready << ready
-                                                           << QList<int>();
     QTest::newRow("experimenter window disabled, whole run")
         << int(TargetRequestedAgain) << true << "" << false << shownDone << choicesDone << ts + t;
     QTest::newRow("choices enabled") << int(Ready) << false << "enableAllChoiceButtons" << true << shown
