@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test sanitize screenshots bench timing fuzz clean
+.PHONY: all deps build run test package sanitize screenshots bench timing fuzz clean
 
 all: build
 
@@ -21,6 +21,11 @@ run: build
 
 test: build
 	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1
+
+# The Debian package $(BUILD)/tonvara_<version>_<architecture>.deb, for `apt install ./...`.
+package: build
+	scripts/install-deps package
+	cmake --build $(BUILD) --target package
 
 # The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer, audio tests included.
 sanitize: deps

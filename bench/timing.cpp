@@ -221,6 +221,28 @@ private:
     std::atomic<bool> finished{false};
 };
 
+// First index at or after from where the whole stimulus stands bit for bit (0.0 and -0.0 differ),
+// anchored on its first sample that is not +0.0; -1 if nowhere or silent.
+qint64 findOnset(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
+{
+    const auto bits = [](float value) { quint32 b; std::memcpy(&b, &value, sizeof b); return b; };
+    int anchor = 0;
+    while (anchor < stimulus.size() && bits(stimulus[anchor]) == 0)
+        ++anchor;
+    if (anchor == stimulus.size())
+        return -1;
+    for (qint64 at = qMax<qint64>(from, 0); at + stimulus.size() <= captured.size(); ++at) {
+        if (bits(captured[int(at + anchor)]) != bits(stimulus[anchor]))
+            continue;
+        int i = 0;
+        while (i < stimulus.size() && bits(captured[int(at + i)]) == bits(stimulus[i]))
+            ++i;
+        if (i == stimulus.size())
+            return at;
+    }
+    return -1;
+}
+
 // Capture index as a linear function of CLOCK_MONOTONIC, fitted to the chunk arrivals.
 struct CaptureClock {
     qint64 originNs = 0;
@@ -511,7 +533,7 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
         if (r.stimulus.isEmpty())
             return fail(QStringLiteral("request %1: no stream was handed to the output").arg(i + 1));
         const double requestIndex = clock.indexAt(r.requestNs);
-        r.onset = SinkRecorder::findOnset(captured, r.stimulus, qMax(searchFrom, qint64(requestIndex)));
+        r.onset = findOnset(captured, r.stimulus, qMax(searchFrom, qint64(requestIndex)));
         if (r.onset < 0)
             return fail(QStringLiteral("request %1: the stimulus is not in the capture bit for bit").arg(i + 1));
         searchFrom = r.onset + r.stimulus.size();

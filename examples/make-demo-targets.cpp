@@ -1,5 +1,6 @@
-// Writes the demo targets into the folder given on the command line: 250 ms, 40000 Hz, 16-bit
-// mono, all at the same RMS level, with 10 ms raised-cosine onset and offset ramps.
+// Writes the demo targets into the folder given on the command line: 250 ms, 16-bit mono, all at
+// the same RMS level, with 10 ms raised-cosine onset and offset ramps; all at the session's
+// 40000 Hz but one at 44100 Hz, which the program converts when it loads it.
 
 #include "audio/SignalTools.h"
 #include "audio/WavFile.h"
@@ -18,15 +19,16 @@
 
 namespace {
 
-const double samplingRate = 40000.0;
+const double sessionRate = 40000.0;
+const double fileRate = 44100.0;
 const double duration = 0.25;
-const int rampPoints = 400;
 // Equal RMS keeps the targets equally loud; at this level every peak stays below 0.5.
 const double level = 0.15;
 const double peakLimit = 0.5;
 
 // Sum of sine partials k * fundamental with the given amplitudes, k = firstHarmonic, ...
-QVector<double> harmonicSum(double fundamental, int firstHarmonic, const QVector<double> &amplitudes)
+QVector<double> harmonicSum(double fundamental, int firstHarmonic, const QVector<double> &amplitudes,
+                            double samplingRate = sessionRate)
 {
     QVector<double> sum(int(samplingRate * duration), 0.0);
     for (int n = 0; n < amplitudes.size(); ++n) {
@@ -42,12 +44,13 @@ struct DemoTarget
 {
     const char *fileName;
     std::function<QVector<double>()> make;
+    double samplingRate = sessionRate;
 };
 
 QVector<DemoTarget> demoTargets()
 {
     return {
-        {"pure-tone-440Hz.wav", [] { return pureTone(samplingRate, duration, 440.0, 1.0, 0.0); }},
+        {"pure-tone-440Hz.wav", [] { return pureTone(sessionRate, duration, 440.0, 1.0, 0.0); }},
         // Harmonics 1 to 6 of 220 Hz at 1/n.
         {"harmonic-complex-220Hz.wav",
          [] { return harmonicSum(220.0, 1, {1.0, 1.0 / 2, 1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 / 6}); }},
@@ -56,7 +59,11 @@ QVector<DemoTarget> demoTargets()
          [] { return harmonicSum(200.0, 3, QVector<double>(6, 1.0)); }},
         // 500 Hz carrier, fully modulated at 40 Hz: partials at 460, 500 and 540 Hz.
         {"am-tone-500Hz-40Hz.wav",
-         [] { return amplitudeModulatedTone(samplingRate, duration, 500.0, 40.0, 1.0, 1.0, 0.0, 0.0, true); }},
+         [] { return amplitudeModulatedTone(sessionRate, duration, 500.0, 40.0, 1.0, 1.0, 0.0, 0.0, true); }},
+        // Harmonics 1 to 5 of 300 Hz at 1/n, recorded at 44100 Hz like most files a lab has.
+        {"harmonic-complex-300Hz-44100.wav",
+         [] { return harmonicSum(300.0, 1, {1.0, 1.0 / 2, 1.0 / 3, 1.0 / 4, 1.0 / 5}, fileRate); },
+         fileRate},
     };
 }
 
@@ -72,7 +79,7 @@ QByteArray pcm16(const QVector<double> &signal)
     return bytes;
 }
 
-bool writeMono16(const QString &path, const QVector<double> &signal)
+bool writeMono16(const QString &path, const QVector<double> &signal, double samplingRate)
 {
     WavFile wav;
     std::memcpy(wav.riffTag, "RIFF", 4);
@@ -111,7 +118,7 @@ int main(int argc, char *argv[])
         const double gain = level / rootMeanSquare(signal);
         for (double &value : signal)
             value *= gain;
-        rampCosine(signal, rampPoints);
+        rampCosine(signal, int(target.samplingRate / 100.0));
 
         double peak = 0.0;
         for (double value : signal)
@@ -121,7 +128,7 @@ int main(int argc, char *argv[])
             std::cerr << target.fileName << ": peak " << peak << " exceeds " << peakLimit << std::endl;
             return 1;
         }
-        if (!writeMono16(path, signal))
+        if (!writeMono16(path, signal, target.samplingRate))
             return 1;
         std::cout << path.toLocal8Bit().constData() << " (peak " << peak << ")" << std::endl;
     }

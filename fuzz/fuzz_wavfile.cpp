@@ -1,4 +1,5 @@
-// Fuzzes WavFile::readWavFile and the target's channel handling (TargetSound) with whole files.
+// Fuzzes WavFile::readWavFile and the target's channel handling and rate conversion
+// (TargetSound) with whole files.
 // Besides crashes and sanitizer reports, a finding is any broken promise of the two classes:
 // a failed read leaving samples behind, a successful one whose fields disagree with its samples
 // or hold more bytes than the file, a canonical rewrite that reads back differently, or a target
@@ -6,6 +7,7 @@
 //
 // The reader takes a path, so each input goes through a file of this process in the temp folder.
 
+#include "audio/SampleRateConversion.h"
 #include "audio/TargetSound.h"
 #include "audio/WavFile.h"
 
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -65,8 +68,11 @@ void checkFailedRead(const WavFile &wav)
 void checkGoodRead(const WavFile &wav, std::size_t fileSize)
 {
     FUZZ_CHECK(wav.lastError().isEmpty());
-    FUZZ_CHECK(wav.bitsPerSample == 8 || wav.bitsPerSample == 16 || wav.bitsPerSample == 24);
-    FUZZ_CHECK(wav.formatCode == 1 && wav.fmtSize == 16);
+    const bool isFloat = wav.formatCode == 3;
+    FUZZ_CHECK(isFloat ? wav.bitsPerSample == 32 || wav.bitsPerSample == 64
+                       : wav.formatCode == 1 && wav.bitsPerSample % 8 == 0 && wav.bitsPerSample >= 8
+                             && wav.bitsPerSample <= 32);
+    FUZZ_CHECK(wav.fmtSize == 16);
     FUZZ_CHECK(qint64(wav.dataSize) == wav.rawData.size());
     // Sample bytes begin at byte 20 at the earliest ("RIFF", size, "WAVE", data chunk header).
     FUZZ_CHECK(std::size_t(wav.rawData.size()) + 20 <= fileSize);
@@ -75,7 +81,7 @@ void checkGoodRead(const WavFile &wav, std::size_t fileSize)
     FUZZ_CHECK(wav.sampleData == (wav.samples.isEmpty() ? nullptr : wav.samples.constData()));
     FUZZ_CHECK(wav.riffSize == wav.dataSize + 36u);
     for (double value : wav.samples)
-        FUZZ_CHECK(value >= -1.0 && value < 1.0);
+        FUZZ_CHECK(isFloat ? std::isfinite(value) : value >= -1.0 && value < 1.0);
 }
 
 // The fields of a good read describe a canonical file; writing it and reading it back must give
@@ -88,6 +94,7 @@ void checkRewrite(const WavFile &wav)
     FUZZ_CHECK(again.numChannels == wav.numChannels);
     FUZZ_CHECK(again.sampleRate == wav.sampleRate);
     FUZZ_CHECK(again.bitsPerSample == wav.bitsPerSample);
+    FUZZ_CHECK(again.formatCode == wav.formatCode);
     FUZZ_CHECK(again.dataSize == wav.dataSize);
     FUZZ_CHECK(again.rawData == wav.rawData);
     FUZZ_CHECK(again.samples == wav.samples);
@@ -95,15 +102,21 @@ void checkRewrite(const WavFile &wav)
 
 void checkTarget(const WavFile &wav, bool readOk)
 {
-    const TargetSound target(wav);
     const std::uint32_t channels = wav.numChannels;
     const std::uint32_t frames = channels == 0 ? 0 : wav.numSamples / channels;
-    const bool usable = readOk && frames > 0;
+    // Converted at the session's rate while the result stays small (the fuzzer's malloc limit is
+    // 1 MB); otherwise at the file's own rate, which must come through unconverted.
+    const qint64 length = convertedLength(frames, wav.sampleRate, 40000.0);
+    const double sessionRate = length >= 0 && length <= 32768 ? 40000.0 : double(wav.sampleRate);
+    const TargetSound target(wav, sessionRate);
+    const bool rateOk = wav.sampleRate >= TargetSound::minFileRate && wav.sampleRate <= TargetSound::maxFileRate;
+    const bool usable = readOk && frames > 0 && rateOk;
     FUZZ_CHECK(target.isUsable() == usable);
     FUZZ_CHECK(target.problemText().isEmpty() == usable);
     const QVector<double> channel = target.firstChannel();
     if (!usable) {
         FUZZ_CHECK(target.frameCount() == 0);
+        FUZZ_CHECK(target.sampleCount() == 0);
         FUZZ_CHECK(target.durationSeconds() == 0.0);
         FUZZ_CHECK(channel.isEmpty());
         return;
@@ -112,8 +125,10 @@ void checkTarget(const WavFile &wav, bool readOk)
     FUZZ_CHECK(channel.size() == int(frames));
     for (int i = 0; i < channel.size(); ++i)
         FUZZ_CHECK(channel[i] == wav.samples[int(i * channels)]);
-    const double duration = wav.sampleRate == 0 ? 0.0 : double(frames) / wav.sampleRate;
-    FUZZ_CHECK(target.durationSeconds() == duration);
+    FUZZ_CHECK(target.durationSeconds() == double(frames) / wav.sampleRate);
+    FUZZ_CHECK(target.sampleCount() == convertedLength(frames, wav.sampleRate, sessionRate));
+    if (wav.sampleRate == sessionRate)
+        FUZZ_CHECK(target.signal() == channel);
 }
 
 } // namespace

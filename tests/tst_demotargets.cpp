@@ -7,13 +7,6 @@
 #include <complex>
 #include <vector>
 
-namespace {
-
-const int frames = 10000;
-const double binWidth = 40000.0 / frames;
-
-} // namespace
-
 class TestDemoTargets : public QObject
 {
     Q_OBJECT
@@ -25,40 +18,47 @@ private slots:
 void TestDemoTargets::targetMatchesItsDescription_data()
 {
     QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("rate");
     QTest::addColumn<QVector<int>>("partials");
     QTest::addColumn<QVector<double>>("levels"); // relative to the strongest component
 
-    QTest::newRow("pure tone") << "pure-tone-440Hz.wav" << QVector<int>{440} << QVector<double>{1.0};
-    QTest::newRow("harmonic complex") << "harmonic-complex-220Hz.wav" << QVector<int>{220, 440, 660, 880, 1100, 1320}
+    QTest::newRow("pure tone") << "pure-tone-440Hz.wav" << 40000 << QVector<int>{440} << QVector<double>{1.0};
+    QTest::newRow("harmonic complex") << "harmonic-complex-220Hz.wav" << 40000 << QVector<int>{220, 440, 660, 880, 1100, 1320}
                                       << QVector<double>{1.0, 1.0 / 2, 1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 / 6};
     // Nothing at 200 Hz itself: the check for stray components covers it.
-    QTest::newRow("missing fundamental") << "missing-fundamental-200Hz.wav"
+    QTest::newRow("missing fundamental") << "missing-fundamental-200Hz.wav" << 40000
                                          << QVector<int>{600, 800, 1000, 1200, 1400, 1600} << QVector<double>(6, 1.0);
-    QTest::newRow("AM tone") << "am-tone-500Hz-40Hz.wav" << QVector<int>{460, 500, 540}
+    QTest::newRow("AM tone") << "am-tone-500Hz-40Hz.wav" << 40000 << QVector<int>{460, 500, 540}
                              << QVector<double>{0.5, 1.0, 0.5};
+    QTest::newRow("at 44100 Hz") << "harmonic-complex-300Hz-44100.wav" << 44100
+                                 << QVector<int>{300, 600, 900, 1200, 1500}
+                                 << QVector<double>{1.0, 1.0 / 2, 1.0 / 3, 1.0 / 4, 1.0 / 5};
 }
 
 void TestDemoTargets::targetMatchesItsDescription()
 {
     QFETCH(QString, fileName);
+    QFETCH(int, rate);
     QFETCH(QVector<int>, partials);
     QFETCH(QVector<double>, levels);
 
     WavFile wav;
     QVERIFY2(wav.readWavFile(QByteArray(TONVARA_SOURCE_DIR "/examples/targets/") + fileName.toUtf8()),
              qPrintable(wav.lastError()));
-    QCOMPARE(wav.sampleRate, 40000u);
+    const int frames = rate / 4, ramp = rate / 100, quiet = rate / 1000;
+    const double binWidth = double(rate) / frames;
+    QCOMPARE(int(wav.sampleRate), rate);
     QCOMPARE(int(wav.numChannels), 1);
     QCOMPARE(int(wav.bitsPerSample), 16);
     QCOMPARE(int(wav.numSamples), frames);
     QVector<double> x = wav.samples;
 
-    // The same level between the 400-sample ramps in every target; quiet first and last ms.
+    // The same level between the 10 ms ramps in every target; quiet first and last ms.
     double sum = 0.0;
-    for (int i = 400; i < frames - 400; ++i)
+    for (int i = ramp; i < frames - ramp; ++i)
         sum += x[i] * x[i];
-    QVERIFY2(qAbs(std::sqrt(sum / (frames - 800)) - 0.15) < 0.003, qPrintable(QString::number(sum)));
-    for (int i = 0; i < 40; ++i)
+    QVERIFY2(qAbs(std::sqrt(sum / (frames - 2 * ramp)) - 0.15) < 0.003, qPrintable(QString::number(sum)));
+    for (int i = 0; i < quiet; ++i)
         QVERIFY2(qAbs(x[i]) < 0.006 && qAbs(x[frames - 1 - i]) < 0.006, qPrintable(QString::number(i)));
 
     // Hann-windowed, so that a partial's energy stays within a bin either side of it.

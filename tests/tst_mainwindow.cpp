@@ -1,187 +1,222 @@
 #include "app/MainWindow.h"
+#include "support/ModalDriver.h"
+#include "support/WavBuilder.h"
 #include "support/WindowTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
+#include <QAudioDeviceInfo>
+#include <QDir>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QtCharts/QLineSeries>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
-#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
 
-// The experimenter window as it opens, and the settings it reads back from its fields.
+// The experimenter window: as it opens, preparing a session, the settings it reads back, where
+// its results go, and a sound the server refuses.
 class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
-
-    void stateAfterConstruction();
-    void settingsAfterConstruction();
-    void geometryFollowsTheScreen();
-    void fileNumberLimits();
-    void outputNameFollowsTheFields();
+    void panelRows_data();
+    void panelRows();
+    void titleGeometryAndQuit();
+    void preparation_data();
+    void preparation();
     void readParameters_data();
     void readParameters();
-    void shortSoundClampsTheDisplayForLaterSounds();
-    void quitClosesTheWindow();
-    void destructionReleasesEveryObject();
-
+    void resultsGoWhereTheWindowSays_data();
+    void resultsGoWhereTheWindowSays();
+    void refusedSoundStillEndsItsPresentation();
 };
 
-void TestMainWindow::stateAfterConstruction()
+// What a person reads in a row of the panel, left to right: "(off)" marks a disabled widget,
+// "[x]" a ticked box.
+static QStringList rowTexts(QLayoutItem *item)
 {
-    // Only Practice, Quit, the subject code, the file number and the save box are usable.
-    QCOMPARE(window->pushButtonPractice->isEnabled(), true);
-    QCOMPARE(window->pushButtonQuit->isEnabled(), true);
-    QCOMPARE(window->lineEditSubCode->isEnabled(), true);
-    QCOMPARE(window->spinBoxFileNumber->isEnabled(), true);
-    QCOMPARE(window->checkBoxSaveData->isEnabled(), true);
-    QCOMPARE(window->pushButtonExperiment->isEnabled(), false);
-    QCOMPARE(window->pushButtonGo->isEnabled(), false);
-    for (QLineEdit *field : {window->lineEditSamplingRate, window->lineEditSoundDuration,
-                             window->lineEditSilentInterval, window->lineEditWavFilePath,
-                             window->lineEditWavFileName, window->lineEditOutputFilePath,
-                             window->lineEditOutputFileName, window->lineEditFrequencyMatched})
-        QCOMPARE(field->isEnabled(), false);
-
-    QCOMPARE(window->lineEditSamplingRate->text(), QString("40000"));
-    QCOMPARE(window->lineEditSoundDuration->text(), QString("250.00"));
-    QCOMPARE(window->lineEditSilentInterval->text(), QString("500.00"));
-    QCOMPARE(window->lineEditSubCode->text(), QString("SUB001"));
-    QCOMPARE(window->lineEditWavFileName->text(), QString("File001.wav"));
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice001.txt"));
-    QCOMPARE(window->lineEditFrequencyMatched->text(), QString("not started yet"));
+    QStringList texts;
+    QLayout *box = item ? item->layout() : nullptr;
+    for (int i = 0; item && i < (box ? box->count() : 1); ++i) {
+        QWidget *widget = box ? box->itemAt(i)->widget() : item->widget();
+        const auto *button = qobject_cast<QAbstractButton *>(widget);
+        texts << widget->property("text").toString() + (button && button->isChecked() ? " [x]" : "")
+                + (widget->isEnabled() ? "" : " (off)");
+    }
+    return texts;
 }
 
-void TestMainWindow::settingsAfterConstruction()
+void TestMainWindow::panelRows_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("0 empty") << 0 << QStringList();
+    QTest::newRow("1 heading") << 1 << QStringList{"Sound File Information"};
+    QTest::newRow("2 WAV folder") << 2 << QStringList{"WAV filepath", "<desktop> (off)"};
+    QTest::newRow("3 WAV file") << 3 << QStringList{"WAV filename", "File001.wav (off)"};
+    QTest::newRow("4 rate") << 4 << QStringList{"Sampling rate", "40000 (off)"};
+    QTest::newRow("5 duration") << 5 << QStringList{"Sound duration (ms)", "250.00 (off)"};
+    QTest::newRow("6 interval") << 6 << QStringList{"Silent interval (ms)", "500.00 (off)"};
+    QTest::newRow("7 buttons") << 7 << QStringList{"Practice", "Experiment (off)", "Go (off)", "Quit"};
+    QTest::newRow("8 subject") << 8 << QStringList{"Subject code", "SUB001", "Save data to file [x]"};
+    QTest::newRow("9 file number") << 9 << QStringList{"File number", "1"};
+    QTest::newRow("10 output folder") << 10 << QStringList{"Output filepath", "<desktop> (off)"};
+    QTest::newRow("11 output file") << 11 << QStringList{"Output filename", "SUB001_practice001.txt (off)"};
+    QTest::newRow("12 match") << 12 << QStringList{"Frequency matched (Hz)", "not started yet (off)"};
+}
+
+void TestMainWindow::panelRows()
+{
+    QFETCH(int, row);
+    QFETCH(QStringList, texts);
+    QCOMPARE(rowTexts(window->gridLayoutParameters->itemAtPosition(row, 0)),
+             texts.replaceInStrings("<desktop>", desktop->path()));
+}
+
+void TestMainWindow::titleGeometryAndQuit()
 {
     QCOMPARE(window->windowTitle(), QString("Varnel Lab | Tonvara (v014) | Main Window"));
-    QCOMPARE(window->lineEditWavFilePath->text(), desktop->path());
-    QCOMPARE(window->lineEditOutputFilePath->text(), desktop->path());
-    QCOMPARE(window->checkBoxSaveData->isChecked(), true);
-    QCOMPARE(window->comboBoxSesType->count(), 2);
-    QCOMPARE(window->comboBoxSesType->currentIndex(), 0);
-    QCOMPARE(window->fftLength, 16384);
-    QCOMPARE(window->parameters.spectrumBinCount, 819);
-    QCOMPARE(window->spectrumFrequency.size(), 8192);
-    QCOMPARE(window->spectrumAmplitude.size(), 8192);
-    QCOMPARE(window->spectrumPoints.size(), 819);
-    QCOMPARE(window->waveformPoints.size(), 10000);
-    QCOMPARE(window->waveformRange.size(), 2);
-    QCOMPARE(window->soundsPerPresentation, 1);
-    QCOMPARE(window->audioFormat.sampleRate(), 40000);
-    QCOMPARE(window->audioFormat.channelCount(), 1);
-    QCOMPARE(window->audioFormat.sampleSize(), 32);
-    QCOMPARE(window->audioFormat.sampleType(), QAudioFormat::Float);
-    QVERIFY(!window->subjectWindow);
-    QVERIFY(!window->audioOutput);
-    // The three choice boxes carry settings but are never shown.
-    QVERIFY(!window->comboBoxSesType->parentWidget());
-    QCOMPARE(window->comboBoxSesType->isVisible(), false);
-}
-
-void TestMainWindow::geometryFollowsTheScreen()
-{
     const QSize available = QGuiApplication::primaryScreen()->availableSize();
     const QRect geometry = window->geometry();
-    QCOMPARE(geometry.width(), int(available.width() * 0.8));
-    QCOMPARE(geometry.height(), int(available.height() * 0.9));
-    QCOMPARE(geometry.x(), (available.width() - geometry.width()) / 2);
-}
-
-void TestMainWindow::fileNumberLimits()
-{
-    QCOMPARE(window->spinBoxFileNumber->minimum(), 1);
-    QCOMPARE(window->spinBoxFileNumber->maximum(), 999);
-    window->spinBoxFileNumber->setValue(0);
-    QCOMPARE(window->spinBoxFileNumber->value(), 1);
-    window->spinBoxFileNumber->setValue(120);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice120.txt"));
-}
-
-void TestMainWindow::outputNameFollowsTheFields()
-{
-    window->lineEditSubCode->setText("AB");
-    window->comboBoxSesType->setCurrentIndex(1);
-    window->spinBoxFileNumber->setValue(12);
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("AB_experiment012.txt"));
-    QCOMPARE(window->parameters.outputFileName, QString("AB_experiment012.txt"));
-    QCOMPARE(window->parameters.sessionType, 1);
-    QCOMPARE(window->parameters.fileNumber, 12);
-}
-
-void TestMainWindow::readParameters_data()
-{
-    QTest::addColumn<QString>("samplingRate");
-    QTest::addColumn<QString>("soundDuration");
-    QTest::addColumn<QString>("silentInterval");
-    QTest::addColumn<int>("sampleCount");
-    QTest::addColumn<double>("soundSeconds");
-    QTest::addColumn<double>("silentSeconds");
-    QTest::newRow("defaults") << "40000" << "250.00" << "500.00" << 10000 << 0.25 << 0.5;
-    QTest::newRow("0.1 ms") << "40000" << "0.1" << "500.00" << 4 << 0.0001 << 0.5;
-    QTest::newRow("10003 frames shown as 250.07") << "40000" << "250.07" << "500.00" << 10002 << 0.25007 << 0.5;
-    QTest::newRow("text counts as 0") << "40000" << "abc" << "x" << 0 << 0.0 << 0.0;
-    QTest::newRow("long pause") << "40000" << "1000.00" << "1500.00" << 40000 << 1.0 << 1.5;
-}
-
-void TestMainWindow::readParameters()
-{
-    QFETCH(QString, samplingRate);
-    QFETCH(QString, soundDuration);
-    QFETCH(QString, silentInterval);
-    QFETCH(int, sampleCount);
-    QFETCH(double, soundSeconds);
-    QFETCH(double, silentSeconds);
-    window->lineEditSamplingRate->setText(samplingRate);
-    window->lineEditSoundDuration->setText(soundDuration);
-    window->lineEditSilentInterval->setText(silentInterval);
-    window->checkBoxSaveData->setChecked(false);
-    window->lineEditSubCode->setText("XY");
-    window->readParameters();
-    QCOMPARE(window->parameters.sampleCount, sampleCount);
-    QVERIFY(std::abs(window->parameters.soundDuration - soundSeconds) < 1e-12);
-    QVERIFY(std::abs(window->parameters.silentInterval - silentSeconds) < 1e-12);
-    QCOMPARE(window->parameters.saveData, false);
-    QCOMPARE(window->parameters.subjectCode, QString("XY"));
-    QVERIFY(window->parameters.displaySampleCount <= window->parameters.sampleCount);
-}
-
-void TestMainWindow::shortSoundClampsTheDisplayForLaterSounds()
-{
-    window->lineEditSoundDuration->setText("100.00");
-    window->readParameters();
-    QCOMPARE(window->parameters.displaySampleCount, 4000);
-    QVERIFY(std::abs(window->parameters.displayDuration - 0.1) < 1e-12);
-    window->lineEditSoundDuration->setText("250.00");
-    window->readParameters();
-    QCOMPARE(window->parameters.sampleCount, 10000);
-    QCOMPARE(window->parameters.displaySampleCount, 4000);
-}
-
-void TestMainWindow::quitClosesTheWindow()
-{
+    QCOMPARE(geometry.size(), QSize(int(available.width() * 0.8), int(available.height() * 0.9)));
+    QCOMPARE(geometry.topLeft(), QPoint((available.width() - geometry.width()) / 2,
+                                        (available.height() - geometry.height()) / 2));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QTest::mouseClick(window->pushButtonQuit, Qt::LeftButton);
     QTRY_VERIFY(!window->isVisible());
 }
 
-void TestMainWindow::destructionReleasesEveryObject()
+void TestMainWindow::preparation_data()
 {
-    QPointer<QWidget> view = window->trendChartView;
-    QPointer<QObject> series(window->trendSeries);
-    QPointer<QWidget> unplaced = window->comboBoxSesType;
-    QPointer<QWidget> central = window->centralWidget;
-    QVERIFY(view && series && unplaced && central);
-    window.reset();
-    QVERIFY(!view);
-    QVERIFY(!series);
-    QVERIFY(!unplaced);
-    QVERIFY(!central);
+    QTest::addColumn<bool>("experiment");     // the button pressed for the second session
+    QTest::addColumn<int>("cancelAnswer");    // to the question after a cancelled dialog; 0: no cancel
+    QTest::addColumn<QByteArray>("formTag");  // of the file chosen: "WAVE", or not a WAV file
+    QTest::addColumn<QString>("lastDialog");  // title and start of the text of the last dialog
+    const QString chooser = "Select a target sound file: <desktop>";
+    QTest::newRow("practice") << false << 0 << QByteArray("WAVE") << chooser;
+    QTest::newRow("experiment") << true << 0 << QByteArray("WAVE") << chooser;
+    QTest::newRow("cancel, then No") << false << int(QMessageBox::No) << QByteArray("WAVE")
+                                     << "Question: This folder contains no .wav files.\n"
+                                        "Do you want to select another folder?";
+    QTest::newRow("cancel, Yes, a file") << false << int(QMessageBox::Yes) << QByteArray("WAVE") << chooser;
+    QTest::newRow("not a WAV file") << false << 0 << QByteArray("TEXT")
+                                    << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav";
+}
+
+void TestMainWindow::preparation()
+{
+    QFETCH(bool, experiment);
+    QFETCH(int, cancelAnswer);
+    QFETCH(QByteArray, formTag);
+    QFETCH(QString, lastDialog);
+    const QString first = desktop->filePath("first.wav"), chosen = desktop->filePath("chosen.wav");
+    QVERIFY(WavBuilder().data(WavBuilder::pcm16(QVector<double>(4000, 0.25))).writeTo(first));
+    QVERIFY(WavBuilder().waveTag(formTag).data(WavBuilder::pcm16(QVector<double>(10000, 0.5))).writeTo(chosen));
+    ModalDriver driver;
+    driver.chooseFile(first);
+    QTest::mouseClick(window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY(driver.waitUntilDone());
+    window->updateTrendChart();
+    window->parameters.frequencyCurrent = 730;
+    window->pushButtonExperiment->setEnabled(true); // as after the first run's end
+
+    if (cancelAnswer) {
+        driver.cancelFileDialog();
+        driver.answerMessageBox(QMessageBox::StandardButton(cancelAnswer));
+    }
+    if (cancelAnswer != QMessageBox::No)
+        driver.chooseFile(chosen);
+    if (lastDialog.startsWith("Warning"))
+        driver.answerMessageBox(QMessageBox::Ok);
+    QTest::mouseClick(experiment ? window->pushButtonExperiment : window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+
+    const QString seen = driver.seen().last().title + ": " + driver.seen().last().text;
+    QVERIFY2(seen.startsWith(lastDialog.replace("<desktop>", desktop->path())), qPrintable(seen));
+    QCOMPARE(driver.seen().first().detail, QString("Sound files (*.wav)"));
+    const bool prepared = lastDialog.startsWith("Select");
+    QCOMPARE(window->targetCount, prepared ? 1 : 0);
+    QCOMPARE(window->pushButtonGo->isEnabled(), prepared);
+    QCOMPARE(window->pushButtonExperiment->isEnabled(), experiment);
+    QCOMPARE(window->lineEditOutputFileName->text(),
+             experiment ? QString("SUB001_experiment001.txt") : QString("SUB001_practice001.txt"));
+    QCOMPARE(window->parameters.frequencyCurrent, 500);
+    QCOMPARE(window->lineEditWavFileName->text(), prepared ? QString("chosen.wav") : QString("first.wav"));
+    QCOMPARE(window->lineEditSoundDuration->text(), prepared ? QString("250.00") : QString("100.00"));
+    QCOMPARE(window->waveformSeries->count(), 4000); // a short sound keeps the display short
+    QCOMPARE(window->spectrumSeries->at(0), QPointF(0.0, prepared ? 1.0 : 0.5)); // the level's bin 0
+    QCOMPARE(window->trendSeries->count(), prepared ? 0 : 1);
+    QCOMPARE(window->playOrder, prepared ? QVector<int>({0}) : QVector<int>());
+}
+
+void TestMainWindow::readParameters_data()
+{
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<int>("sampleCount");
+    QTest::newRow("0.1 ms floors to 4") << "0.1" << 4;
+    QTest::newRow("10003 frames shown as 250.07") << "250.07" << 10002;
+}
+
+void TestMainWindow::readParameters()
+{
+    QFETCH(QString, duration);
+    QFETCH(int, sampleCount);
+    window->lineEditSoundDuration->setText(duration);
+    window->readParameters();
+    QCOMPARE(window->parameters.sampleCount, sampleCount);
+}
+
+void TestMainWindow::resultsGoWhereTheWindowSays_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("fileNumber"); // typed into the spin box
+    QTest::addColumn<bool>("desktopMissing");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("number 120") << "SUB001" << 120 << false << "SUB001_practice120.txt";
+    QTest::newRow("number 0 refused") << "SUB001" << 0 << false << "SUB001_practice001.txt";
+    QTest::newRow("empty code") << "" << 1 << false << "_practice001.txt";
+    QTest::newRow("umlaut kept") << QString::fromUtf8("Jö") << 7 << false << QString::fromUtf8("Jö_practice007.txt");
+    QTest::newRow("slash in the code") << "A B/C" << 1 << false << "A B_C_practice001.txt";
+    QTest::newRow("every forbidden sign") << "\\:*?\"<>|" << 1 << false << "_________practice001.txt";
+    QTest::newRow("control characters") << "A\tB\nC\x7f" << 1 << false << "A_B_C__practice001.txt";
+    QTest::newRow("no desktop folder") << "SUB001" << 1 << true << "SUB001_practice001.txt";
+}
+
+void TestMainWindow::resultsGoWhereTheWindowSays()
+{
+    QFETCH(QString, code);
+    QFETCH(int, fileNumber);
+    QFETCH(bool, desktopMissing);
+    QFETCH(QString, fileName);
+    window->lineEditSubCode->setText(code);
+    window->spinBoxFileNumber->setValue(fileNumber);
+    if (desktopMissing)
+        QVERIFY(QDir(desktop->path()).removeRecursively());
+    window->parameters.trials = {TrialRecord()};
+    window->trendFrequency = {730.0};
+    ModalDriver driver;
+    driver.acceptFileDialog();
+    window->finishSession();
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QCOMPARE(driver.seen().first().text, desktop->path());
+    QCOMPARE(QDir(desktop->path()).entryList({"*.txt"}, QDir::Files), QStringList{fileName});
+    QCOMPARE(window->parameters.subjectCode, code);
+}
+
+void TestMainWindow::refusedSoundStillEndsItsPresentation()
+{
+    // The sound server refuses a stream without channels, from inside the output's start().
+    QVERIFY2(!QAudioDeviceInfo::defaultOutputDevice().isNull(), "needs the test sound server");
+    window->audioFormat.setChannelCount(0);
+    window->targetSignal = QVector<double>(400, 0.5);
+    window->parameters.sampleCount = 400;
+    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
+    QTest::ignoreMessage(QtWarningMsg, "Audio stopped unexpectedly");
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "playOneSound"));
+    QTRY_COMPARE(playing.count(), 2);
+    QCOMPARE(QVariantList({playing.at(0).at(0), playing.at(1).at(0)}), QVariantList({1, -1}));
 }
 
 QTEST_MAIN(TestMainWindow)

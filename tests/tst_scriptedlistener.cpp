@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/SessionRecord.h"
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
 #include "support/SinkRecorder.h"
@@ -6,6 +7,7 @@
 #include "support/WavBuilder.h"
 #include "support/WidgetFinder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,6 +117,7 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
 
     QSpinBox *frequency = subject->findChild<QSpinBox *>();
     QVERIFY(frequency);
+    QCOMPARE(QVector<int>({frequency->minimum(), frequency->maximum(), frequency->singleStep()}), QVector<int>({10, 1000, 1}));
     for (int hz : {700, 730, 725}) {
         frequency->setValue(hz);
         request(buttonWithText(subject, "Play sinusoid"), toneFloats(hz, 10000), QString("%1 Hz").arg(hz));
@@ -128,25 +131,26 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QCOMPARE(driver.seen().at(1).title, QString("Confirmation MessageBox"));
     QCOMPARE(driver.seen().at(2).title, QString("Save a file"));
 
-    QFile results(desktop->filePath("SUB001_practice001.txt"));
-    QVERIFY(results.open(QIODevice::ReadOnly));
-    QCOMPARE(results.readAll(), QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\n"
-                                           "tone1.wav\t1\t700\r\n"
-                                           "tone1.wav\t2\t730\r\n"
-                                           "tone1.wav\t3\t725\r\n"));
+    // The record now lives beside the results file only, with every sound's times in order.
+    QCOMPARE(QDir(unfinishedRunsFolder()).entryList(QDir::Files), QStringList());
+    SessionRecord saved;
+    QString error;
+    QVERIFY2(readSessionRecord(desktop->filePath("SUB001_practice001.json"), &saved, &error), qPrintable(error));
+    QCOMPARE(saved.resultsFile, desktop->filePath("SUB001_practice001.txt"));
+    QVERIFY(QFile::exists(saved.resultsFile));
+    QCOMPARE(saved.matches, QVector<double>({700, 730, 725}));
+    QCOMPARE(saved.requests.size(), 4);
+    for (int i = 0; i < saved.requests.size(); ++i) {
+        const SessionRecord::Request &r = saved.requests[i];
+        QCOMPARE(r.scheduledMs - r.requestedMs, qint64(pauseMs));
+        QVERIFY2((i == 0 || saved.requests[i - 1].endedMs <= r.requestedMs) && r.scheduledMs <= r.startedMs
+                     && r.startedMs < r.endedMs && r.error.isEmpty(),
+                 qPrintable(QString("%1: %2 %3 %4 %5").arg(i).arg(r.requestedMs).arg(r.startedMs).arg(r.endedMs).arg(r.error)));
+    }
     QCOMPARE(subject->isVisible(), false);
     QCOMPARE(window->isEnabled(), true);
-    QCOMPARE(window->parameters.fileNumber, 2);
     QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
     QCOMPARE(window->pushButtonGo->isEnabled(), false);
-    QCOMPARE(window->pushButtonExperiment->isEnabled(), true);
-
-    driver.chooseFile(targetPath);
-    QTest::mouseClick(window->pushButtonExperiment, Qt::LeftButton);
-    QVERIFY(driver.waitUntilDone());
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_experiment002.txt"));
-    QCOMPARE(window->pushButtonGo->isEnabled(), true);
-    QCOMPARE(window->trendFrequency.size(), 0);
 }
 
 QTEST_MAIN(TestScriptedListener)

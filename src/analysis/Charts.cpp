@@ -1,6 +1,11 @@
+#include "analysis/ChartPoints.h"
 #include "app/MainWindow.h"
 
+#include "analysis/TrendRange.h"
+
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
@@ -50,6 +55,16 @@ bool valueRange(const QVector<double> &values, QVector<double> &range)
     const auto extremes = std::minmax_element(values.cbegin(), values.cend());
     range = {*extremes.first, *extremes.second};
     return true;
+}
+
+// Pixel columns a chart view can show: its width once it is on screen, before that the width
+// of the screen, which no view exceeds.
+int pixelColumns(const QWidget *view)
+{
+    if (view && view->isVisible())
+        return qMax(1, int(view->width() * view->devicePixelRatioF()));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? qMax(1, int(screen->geometry().width() * screen->devicePixelRatio())) : 4096;
 }
 
 } // namespace
@@ -132,10 +147,8 @@ void MainWindow::createTrendChart()
 void MainWindow::plotWaveform()
 {
     clampDisplayDuration();
-    const int count = std::min({parameters.displaySampleCount, int(targetSignal.size()), int(waveformTime.size())});
-    waveformPoints.resize(std::max(count, 0));
-    for (int i = 0; i < count; ++i)
-        waveformPoints[i] = QPointF(waveformTime[i], targetSignal[i]);
+    waveformPoints = chartPoints(waveformTime, targetSignal, parameters.displaySampleCount,
+                                 pixelColumns(waveformChartView));
     waveformSeries->replace(waveformPoints);
     waveformAxisX->setRange(0.0, parameters.displaySampleCount / parameters.samplingRate * 1000.0);
     if (valueRange(targetSignal, waveformRange))
@@ -144,11 +157,8 @@ void MainWindow::plotWaveform()
 
 void MainWindow::plotSpectrum()
 {
-    const int count = std::min({parameters.spectrumBinCount, int(spectrumFrequency.size()),
-                                int(spectrumAmplitude.size())});
-    spectrumPoints.resize(std::max(count, 0));
-    for (int k = 0; k < count; ++k)
-        spectrumPoints[k] = QPointF(spectrumFrequency[k], spectrumAmplitude[k]);
+    spectrumPoints = chartPoints(spectrumFrequency, spectrumAmplitude, parameters.spectrumBinCount,
+                                 pixelColumns(spectrumChartView));
     spectrumSeries->replace(spectrumPoints);
     if (valueRange(spectrumAmplitude, spectrumRange))
         spectrumAxisY->setRange(spectrumRange[0], spectrumRange[1]);
@@ -160,7 +170,7 @@ void MainWindow::resetTrendChart()
     trendFrequency.clear();
     parameters.sinusoidCount = 0;
     trendSeries->clear();
-    trendRange = {0.0, 4.0};
+    trendRange = trendAxisRange(trendFrequency);
     trendAxisY->setRange(trendRange[0], trendRange[1]);
 }
 
@@ -174,6 +184,6 @@ void MainWindow::updateTrendChart()
     trendAxisX->setRange(0.0, parameters.sinusoidCount);
     trendAxisX->setLabelFormat(QStringLiteral("%g"));
     trendAxisX->setTickCount(parameters.sinusoidCount + 1);
-    if (trendFrequency.size() >= 2 && valueRange(trendFrequency, trendRange))
-        trendAxisY->setRange(trendRange[0], trendRange[1]);
+    trendRange = trendAxisRange(trendFrequency);
+    trendAxisY->setRange(trendRange[0], trendRange[1]);
 }

@@ -114,6 +114,7 @@ MainWindow::MainWindow(QWidget *parent)
     , soundTimer(new QTimer)
 {
     qRegisterMetaType<QAudio::State>("QAudio::State");
+    recordWriter.setMaxThreadCount(1); // one thread: the writes land in the order they were made
 
     soundTimer->setSingleShot(true);
     soundTimer->setTimerType(Qt::PreciseTimer);
@@ -137,6 +138,9 @@ MainWindow::MainWindow(QWidget *parent)
     createWaveformChart();
     createSpectrumChart();
     createTrendChart();
+
+    // Queued, so the window is on screen before it asks about runs left unfinished.
+    QMetaObject::invokeMethod(this, &MainWindow::offerRecovery, Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow()

@@ -1,15 +1,18 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 
 #include <QAudio>
 #include <QAudioFormat>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QVector>
 #include <QtCharts/QChartGlobal>
 
@@ -80,15 +83,20 @@ struct SessionParameters
 
     // Keeps the waveform display inside the sound; displayDuration is only ever lowered.
     void clampDisplayDuration();
+    // Makes outputFilePath exist, so the save dialog opens in the folder the window shows.
+    void createOutputFolder() const;
 
     // The user's desktop folder, where dialogs start and results go by default.
     static QString desktopDirectory();
-    // subjectCode_sessionTypeName + number (at least three digits, zero-filled) + ".txt".
+    // subjectCode_sessionTypeName + number (at least three digits, zero-filled) + ".txt"; characters
+    // of the code that cannot stand in a file name (/ \ : * ? " < > | and control characters)
+    // become "_".
     static QString outputFileNameFor(const QString &subjectCode, const QString &sessionTypeName,
                                      qint32 fileNumber);
     // Smallest power of two not below sampleCount; 0 for an empty sound (no valid length).
     static qint32 fftLengthFor(qint32 sampleCount);
-    // Bins up to maxFrequency for a block of fftLength samples, at most fftLength / 2.
+    // Bins up to maxFrequency for a block of fftLength samples at samplingRate (> 0), at most
+    // fftLength / 2.
     static qint32 spectrumBinCountFor(qint32 fftLength, double samplingRate, double maxFrequency);
 };
 
@@ -240,6 +248,17 @@ public:
     QFont chartTitleFont;
 
     WavFile wavFile;
+    // What the loaded target file is (rate, depth, format, channels, conversion, clipping), one
+    // line for the experimenter; empty before the first usable load.
+    QString targetDescription;
+    // The loaded target and its spectrum, computed off the GUI thread with it. While targetSignal
+    // still shares loadedSignal's data, computeAmplitudeSpectrum takes these instead of redoing
+    // the transform.
+    QVector<double> loadedSignal;
+    int loadedFftLength = 0;
+    double loadedSamplingRate = 0.0;
+    QVector<double> loadedSpectrumFrequency;
+    QVector<double> loadedSpectrumAmplitude;
 
     QByteArray *audioBytes;
     QBuffer *audioBuffer;
@@ -254,6 +273,31 @@ public:
     QString targetLoadError;
     // The pause before the next sound; precise, so the onset is not moved by timer coalescing.
     QTimer *soundTimer;
+
+    // The run from Go on: what it played and when. Its copy under unfinishedRunsFolder() is
+    // rewritten at every request and removed when the run ends, so a killed run can be saved later.
+    SessionRecord sessionRecord;
+    QString unfinishedRecordPath; // empty when no run is going on
+    QElapsedTimer runClock;       // started at Go; request times are milliseconds on it
+    // Writes the kept record in order on a thread of its own: a disk that stalls on a sync must
+    // not hold up the sound that the GUI thread starts.
+    QThreadPool recordWriter;
+    // The run as it starts: settings, output, target; no requests yet.
+    SessionRecord describeRun() const;
+    void beginRun();
+    // Appends a request of kind "target" or "sinusoid" made requestedMs after Go, and keeps the record.
+    void recordRequest(const QString &kind, qint32 frequency, qint64 requestedMs);
+    // Notes when the output of the latest request started, ended, or failed.
+    void noteOutputState(QAudio::State audioState);
+    void keepUnfinishedRecord();
+    // Waits for the writer, then removes the kept record.
+    void endRun();
+    // The one way a run is saved, at its end or when recovered: the save dialog from
+    // record.resultsFile, the results file, then the record beside it. False when not saved.
+    bool saveRun(SessionRecord &record);
+    // Asks, one by one, whether to save each run a program left unfinished; any not saved is moved
+    // to "discarded" beside them.
+    void offerRecovery();
 
 protected:
     // Closing in the middle of a run would lose its results: ask first.

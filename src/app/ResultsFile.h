@@ -10,8 +10,10 @@
 // the file is empty: not even the header.
 QByteArray resultsFileContent(bool hasTarget, const QString &targetFileName, const QVector<double> &frequencies);
 
-// Writes content to path, replacing the file only once all of it is on disk, creating missing
-// folders. Returns false, with a reason in error, when any of it fails.
-bool writeResultsFile(const QString &path, const QByteArray &content, QString *error);
+// Writes content to path, creating missing folders: into a temporary file beside it, synced to
+// disk and renamed over it, so a crash leaves either the old file or the new one. A folder that
+// forbids new files but holds a writable file of that name gets it rewritten in place. Returns
+// false, with a reason in error, when any of it fails, a write after a good open included.
+bool writeFileSafely(const QString &path, const QByteArray &content, QString *error);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -54,8 +55,21 @@ QString SessionParameters::desktopDirectory()
 QString SessionParameters::outputFileNameFor(const QString &subjectCode, const QString &sessionTypeName,
                                              qint32 fileNumber)
 {
+    // The file name is the only place the subject's identity is kept: a "/" would make the save
+    // dialog cut the code at the separator, so such characters become "_".
+    QString code = subjectCode;
+    for (QChar &c : code) {
+        if (c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
     const QString number = QStringLiteral("%1").arg(fileNumber, 3, 10, QLatin1Char('0'));
-    return subjectCode + QStringLiteral("_") + sessionTypeName + number + QStringLiteral(".txt");
+    return code + QStringLiteral("_") + sessionTypeName + number + QStringLiteral(".txt");
+}
+
+void SessionParameters::createOutputFolder() const
+{
+    // When it cannot be made the dialog opens elsewhere, in plain view, and saving reports any failure.
+    QDir().mkpath(outputFilePath);
 }
 
 qint32 SessionParameters::fftLengthFor(qint32 sampleCount)
@@ -70,9 +84,6 @@ qint32 SessionParameters::spectrumBinCountFor(qint32 fftLength, double samplingR
 {
     const double fftDuration = fftLength / samplingRate;
     const double bins = fftDuration * maxFrequency;
-    // A sampling rate of 0 would make the count infinite; nothing can be shown then.
-    if (!std::isfinite(bins) || bins < 0.0)
-        return 0;
     return static_cast<qint32>(std::min(bins, double(fftLength / 2)));
 }
 

@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <algorithm>
 #include <random>
 
@@ -49,7 +51,8 @@ void MainWindow::prepareSession()
 
     makeRandomOrder();
     if (!loadTargetSound()) {
-        const QString path = currentTargetPath;
+        const TrialRecord failed = parameters.trials.value(playOrder.value(playPosition));
+        const QString path = failed.filePath + QStringLiteral("/") + failed.fileName;
         parameters.trials.clear();
         playOrder.clear();
         targetCount = 0;
@@ -109,4 +112,8 @@ void MainWindow::showSoundFileInfo()
 {
     lineEditWavFilePath->setText(parameters.wavFilePath);
     lineEditWavFileName->setText(parameters.trials.at(currentTarget).fileName);
+    // What the file is goes beside, not into, the fixed fields: a tool tip and the status bar.
+    labelSoundFileInfo->setToolTip(targetDescription);
+    lineEditWavFileName->setToolTip(targetDescription);
+    statusBar()->showMessage(QStringLiteral("Target: ") + targetDescription);
 }

@@ -57,10 +57,11 @@ void MainWindow::playOneSound()
 
     audioOutput = new QAudioOutput(QAudioDeviceInfo::defaultOutputDevice(), audioFormat, this);
     connect(audioOutput, SIGNAL(stateChanged(QAudio::State)), this, SLOT(handleStateChanged(QAudio::State)));
-    audioOutput->start(audioBuffer);
-
+    // Announced before the start: an output refusing the stream reports it from inside start(),
+    // and its -1 must come last or the listener's window stays locked.
     ++soundIndex;
     emit soundPlaying(soundIndex);
+    audioOutput->start(audioBuffer);
 
     // Without a working device the output stops at once and says nothing.
     if (audioOutput && audioOutput->state() == QAudio::StoppedState && audioOutput->error() != QAudio::NoError)
@@ -71,6 +72,7 @@ void MainWindow::handleStateChanged(QAudio::State audioState)
 {
     if (!audioOutput)
         return;
+    noteOutputState(audioState);
     const bool finished = audioState == QAudio::IdleState;
     const bool failed = audioState == QAudio::StoppedState && audioOutput->error() != QAudio::NoError;
     if (!finished && !failed)

@@ -1,8 +1,72 @@
+#include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
 #include "audio/Sinusoid.h"
 #include "audio/TargetSound.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
+#include <QThread>
+
+#include <memory>
+#include <new>
+
+namespace {
+
+// Everything heavy about a target: reading, conversion and the spectrum. Built on a worker
+// thread from plain values, it touches no window state.
+struct PreparedTarget
+{
+    PreparedTarget(const QString &path, double samplingRate)
+        : file(read(path)), target(file, samplingRate)
+    {
+        if (!target.isUsable())
+            return;
+        fftLength = SessionParameters::fftLengthFor(target.sampleCount());
+        signal = target.signal();
+        amplitudeSpectrum(signal, signal.size(), fftLength, samplingRate, spectrumFrequency, spectrumAmplitude);
+    }
+
+    static WavFile read(const QString &path)
+    {
+        WavFile file;
+        file.readWavFile(path.toUtf8());
+        return file;
+    }
+
+    WavFile file;
+    TargetSound target;
+    QVector<double> signal;
+    int fftLength = 0;
+    QVector<double> spectrumFrequency;
+    QVector<double> spectrumAmplitude;
+};
+
+// Prepares the target on a thread of its own. The window keeps repainting meanwhile, but takes
+// no user input, so nothing can start while the target is half-prepared.
+std::unique_ptr<PreparedTarget> prepareOffGuiThread(const QString &path, double samplingRate)
+{
+    std::unique_ptr<PreparedTarget> prepared;
+    QThread *worker = QThread::create([&] {
+        // An exception must not leave the thread; no result then means no memory for the target.
+        try {
+            prepared = std::make_unique<PreparedTarget>(path, samplingRate);
+        } catch (const std::bad_alloc &) {
+            prepared.reset();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    QApplication::restoreOverrideCursor();
+    return prepared;
+}
+
+} // namespace
 
 bool MainWindow::loadTargetSound()
 {
@@ -11,31 +75,42 @@ bool MainWindow::loadTargetSound()
         targetLoadError = QStringLiteral("No target is chosen for this presentation.");
         return false;
     }
-    currentTarget = playOrder[playPosition];
-    parameters.wavFilePath = parameters.trials[currentTarget].filePath;
-    parameters.wavFileName = parameters.trials[currentTarget].fileName;
-    currentTargetPath = parameters.wavFilePath + QStringLiteral("/") + parameters.wavFileName;
+    const int chosen = playOrder[playPosition];
+    const TrialRecord &record = parameters.trials[chosen];
+    const QString path = record.filePath + QStringLiteral("/") + record.fileName;
 
-    wavFile.readWavFile(currentTargetPath.toUtf8());
-    // Taken before anything changes, so a file that cannot serve leaves the last target intact.
-    const TargetSound target(wavFile);
+    // Nothing of the session changes until the file has proved usable.
+    const std::unique_ptr<PreparedTarget> prepared = prepareOffGuiThread(path, parameters.samplingRate);
+    if (!prepared) {
+        targetLoadError = QStringLiteral("Not enough memory to prepare the target: ") + path;
+        return false;
+    }
+    const TargetSound &target = prepared->target;
     if (!target.isUsable()) {
         targetLoadError = target.problemText();
         return false;
     }
     targetLoadError.clear();
 
-    parameters.sampleCount = target.frameCount();
+    currentTarget = chosen;
+    parameters.wavFilePath = record.filePath;
+    parameters.wavFileName = record.fileName;
+    currentTargetPath = path;
+    wavFile = std::move(prepared->file);
+    targetDescription = target.description();
+
+    parameters.sampleCount = target.sampleCount();
     parameters.soundDuration = target.durationSeconds();
     lineEditSoundDuration->setText(QString::number(parameters.soundDuration * 1000.0, 'f', 2));
     clampDisplayDuration();
     sizeSpectrum();
 
-    targetSignal.resize(parameters.sampleCount);
-    zeroFill(targetSignal);
-    const QVector<double> channel = target.firstChannel();
-    std::copy(channel.cbegin(), channel.cbegin() + std::min(channel.size(), targetSignal.size()),
-              targetSignal.begin());
+    targetSignal = prepared->signal;
+    loadedSignal = prepared->signal;
+    loadedFftLength = prepared->fftLength;
+    loadedSamplingRate = parameters.samplingRate;
+    loadedSpectrumFrequency = prepared->spectrumFrequency;
+    loadedSpectrumAmplitude = prepared->spectrumAmplitude;
 
     waveformTime.resize(parameters.displaySampleCount);
     for (int i = 0; i < parameters.displaySampleCount; ++i)

@@ -1,10 +1,14 @@
 #include "audio/TargetSound.h"
 
+#include "audio/SampleRateConversion.h"
 #include "audio/WavFile.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
-TargetSound::TargetSound(const WavFile &wavFile)
+TargetSound::TargetSound(const WavFile &wavFile, double samplingRate)
+    : sessionRate(samplingRate)
 {
     if (!wavFile.lastReadSucceeded()) {
         if (wavFile.lastError().isEmpty()) {
@@ -16,10 +20,17 @@ TargetSound::TargetSound(const WavFile &wavFile)
         }
         return;
     }
-    const int channels = wavFile.numChannels;
+    channels = wavFile.numChannels;
     if (channels == 0) {
         problemKind = Problem::NoChannels;
         problemMessage = QStringLiteral("The target sound file has no channels.");
+        return;
+    }
+    fileRate = wavFile.sampleRate;
+    if (fileRate < minFileRate || fileRate > maxFileRate) {
+        problemKind = Problem::BadSampleRate;
+        problemMessage = QStringLiteral("The target sound file's sample rate of %1 Hz is outside %2 to %3 Hz.")
+                             .arg(fileRate).arg(minFileRate).arg(maxFileRate);
         return;
     }
     const std::uint32_t frameTotal = wavFile.numSamples / std::uint32_t(channels);
@@ -29,16 +40,46 @@ TargetSound::TargetSound(const WavFile &wavFile)
         return;
     }
 
-    problemKind = Problem::None;
     // A successful read never holds more than a QVector can, so the count fits an int.
-    frames = int(frameTotal);
-    duration = wavFile.sampleRate == 0 ? 0.0 : double(frameTotal) / double(wavFile.sampleRate);
-    channel.fill(0.0, frames);
+    const int frameCountValue = int(frameTotal);
+    channel.fill(0.0, frameCountValue);
     const QVector<double> &decoded = wavFile.samples;
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < frameCountValue; ++i) {
         const qint64 index = qint64(i) * channels;
         if (index >= decoded.size())
             break;
         channel[i] = decoded[int(index)];
     }
+
+    QString error;
+    converted = convertSampleRate(channel, double(fileRate), samplingRate, &error);
+    if (!error.isEmpty()) {
+        channel.clear();
+        converted.clear();
+        problemKind = Problem::ConversionFailed;
+        problemMessage = error;
+        return;
+    }
+    problemKind = Problem::None;
+    frames = frameCountValue;
+    duration = double(frameTotal) / double(fileRate);
+    resampled = double(fileRate) != samplingRate;
+    bits = wavFile.bitsPerSample;
+    isFloat = wavFile.formatCode == 3;
+    for (double value : converted)
+        peakValue = std::max(peakValue, std::abs(value));
+}
+
+QString TargetSound::description() const
+{
+    if (!isUsable())
+        return QString();
+    QString text = QStringLiteral("%1 Hz, %2-bit %3, ").arg(fileRate).arg(bits).arg(isFloat ? "float" : "integer");
+    text += channels == 1 ? QStringLiteral("1 channel") : QStringLiteral("%1 channels (first used)").arg(channels);
+    if (resampled)
+        text += QStringLiteral(", resampled from %1 Hz to %2 Hz").arg(fileRate).arg(sessionRate);
+    if (exceedsFullScale())
+        text += QStringLiteral(". Warning: samples reach %1, beyond \u00b11; the sound card will clip them")
+                    .arg(peakValue, 0, 'f', 3);
+    return text;
 }

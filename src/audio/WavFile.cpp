@@ -3,15 +3,18 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace {
 
 const std::uint16_t formatPcm = 1;
+const std::uint16_t formatFloat = 3;
 const std::uint16_t formatExtensible = 0xFFFE;
 const int canonicalFmtSize = 16;
 const int extensibleFmtSize = 40;
@@ -19,9 +22,20 @@ const int subFormatOffset = 24;
 // A QVector<double> cannot hold more elements than this.
 const qint64 maxSamples = (qint64(std::numeric_limits<int>::max()) - 64) / qint64(sizeof(double));
 
-// The sub-format GUID of linear PCM in an extensible format chunk, as stored in the file.
-const unsigned char pcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// The sub-format GUID of an extensible format chunk, as stored in the file, is the format code
+// in its first two bytes followed by these 14 bytes.
+const unsigned char subFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+bool isIntegerDepth(std::uint16_t bits)
+{
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+bool isFloatDepth(std::uint16_t bits)
+{
+    return bits == 32 || bits == 64;
+}
 
 std::uint16_t le16(const char *p)
 {
@@ -58,6 +72,40 @@ void writeLine(std::ostream &out, const QString &line)
 WavFile::WavFile()
 {
     clear();
+}
+
+WavFile::WavFile(WavFile &&other) noexcept
+{
+    clear();
+    *this = std::move(other);
+}
+
+WavFile &WavFile::operator=(WavFile &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    std::memcpy(riffTag, other.riffTag, 4);
+    std::memcpy(waveTag, other.waveTag, 4);
+    std::memcpy(fmtTag, other.fmtTag, 4);
+    std::memcpy(dataTag, other.dataTag, 4);
+    riffSize = other.riffSize;
+    fmtSize = other.fmtSize;
+    formatCode = other.formatCode;
+    numChannels = other.numChannels;
+    sampleRate = other.sampleRate;
+    byteRate = other.byteRate;
+    blockAlign = other.blockAlign;
+    bitsPerSample = other.bitsPerSample;
+    dataSize = other.dataSize;
+    rawData = std::move(other.rawData);
+    bytesRead = other.bytesRead;
+    numSamples = other.numSamples;
+    samples = std::move(other.samples);
+    errorText = std::move(other.errorText);
+    readOk = other.readOk;
+    refreshSampleData();
+    other.clear();
+    return *this;
 }
 
 void WavFile::clear()
@@ -160,14 +208,21 @@ bool WavFile::readWavFile(const QByteArray &path)
     blockAlign = le16(fmt.constData() + 12);
     bitsPerSample = le16(fmt.constData() + 14);
 
-    if (formatCode == formatExtensible && fmt.size() < extensibleFmtSize)
-        return fail(QStringLiteral("Format chunk is too short: ") + name);
-    const bool extensiblePcm = formatCode == formatExtensible
-        && std::memcmp(fmt.constData() + subFormatOffset, pcmSubFormat, sizeof pcmSubFormat) == 0;
-    if (formatCode != formatPcm && !extensiblePcm)
-        return fail(QStringLiteral("Not a PCM (linear quantitation) WAV file: ") + name);
-    if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24)
-        return fail(QStringLiteral("Not a 8-bit, 16-bit, or 24-bit WAV file: ") + name);
+    std::uint16_t sampleFormat = formatCode;
+    if (formatCode == formatExtensible) {
+        if (fmt.size() < extensibleFmtSize)
+            return fail(QStringLiteral("Format chunk is too short: ") + name);
+        const char *subFormat = fmt.constData() + subFormatOffset;
+        sampleFormat = std::memcmp(subFormat + 2, subFormatTail, sizeof subFormatTail) == 0 ? le16(subFormat) : 0;
+    }
+    if (sampleFormat != formatPcm && sampleFormat != formatFloat)
+        return fail(QStringLiteral("Not a PCM (linear quantitation) or IEEE float WAV file: ") + name);
+    if (sampleFormat == formatPcm && !isIntegerDepth(bitsPerSample))
+        return fail(QStringLiteral("Not a 8-bit, 16-bit, 24-bit or 32-bit PCM WAV file: ") + name);
+    if (sampleFormat == formatFloat && !isFloatDepth(bitsPerSample))
+        return fail(QStringLiteral("Not a 32-bit or 64-bit float WAV file: ") + name);
+    // The decoder tells the two apart by the canonical code.
+    formatCode = sampleFormat;
 
     if (!haveData)
         return fail(QStringLiteral("No data chunk in WAV file: ") + name);
@@ -202,9 +257,19 @@ bool WavFile::readWavFile(const QByteArray &path)
         return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
     }
 
+    // Float files may hold NaN or infinity, which no chart, spectrum or sound card can take.
+    if (std::any_of(samples.cbegin(), samples.cend(), [](double v) { return !std::isfinite(v); })) {
+        rawData.clear();
+        bytesRead = 0;
+        dataSize = 0;
+        numSamples = 0;
+        samples.clear();
+        sampleData = nullptr;
+        return fail(QStringLiteral("WAV file holds samples that are not numbers (NaN or infinity): ") + name);
+    }
+
     // The fields now describe the canonical 44-byte file that writeWavFile would produce.
     fmtSize = canonicalFmtSize;
-    formatCode = formatPcm;
     riffSize = dataSize > 0xFFFFFFFFu - 36u ? 0xFFFFFFFFu : dataSize + 36u;
 
     readOk = true;
@@ -214,12 +279,8 @@ bool WavFile::readWavFile(const QByteArray &path)
 void WavFile::decodeSamples()
 {
     samples.clear();
-    if (bitsPerSample == 32) {
-        std::cerr << "32-bit PCM is not working yet." << std::endl;
-        refreshSampleData();
-        return;
-    }
-    if (bitsPerSample != 8 && bitsPerSample != 16 && bitsPerSample != 24) {
+    const bool isFloat = formatCode == formatFloat;
+    if (isFloat ? !isFloatDepth(bitsPerSample) : !isIntegerDepth(bitsPerSample)) {
         std::cerr << "Not recognizable bits per sample. " << std::endl;
         refreshSampleData();
         return;
@@ -228,20 +289,34 @@ void WavFile::decodeSamples()
     const int bytesPerSample = bitsPerSample / 8;
     const int count = int(std::min<qint64>(numSamples, rawData.size() / bytesPerSample));
     samples.reserve(count);
-    const auto *bytes = reinterpret_cast<const unsigned char *>(rawData.constData());
+    const char *data = rawData.constData();
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     for (int i = 0; i < count; ++i) {
-        if (bitsPerSample == 8) {
+        const char *p = data + qint64(i) * bytesPerSample;
+        if (isFloat && bitsPerSample == 32) {
+            const std::uint32_t bits = le32(p);
+            float value;
+            std::memcpy(&value, &bits, sizeof value);
+            samples.append(double(value));
+        } else if (isFloat) {
+            const std::uint64_t bits = le32(p) | (std::uint64_t(le32(p + 4)) << 32);
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            samples.append(value);
+        } else if (bitsPerSample == 8) {
             samples.append((int(bytes[i]) - 128) * 0.0078125);
         } else if (bitsPerSample == 16) {
-            samples.append(std::int16_t(le16(rawData.constData() + 2 * i)) * 3.0517578125e-05);
-        } else {
-            const unsigned char *b = bytes + 3 * i;
+            samples.append(std::int16_t(le16(p)) * 3.0517578125e-05);
+        } else if (bitsPerSample == 24) {
+            const unsigned char *b = bytes + 3 * qint64(i);
             const std::uint32_t v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8)
                 | (std::uint32_t(b[2]) << 16);
             double x = v * 1.1920928955078125e-07;
             if (v >= 0x800000u)
                 x -= 2.0;
             samples.append(x);
+        } else {
+            samples.append(std::int32_t(le32(p)) * 4.656612873077392578125e-10);
         }
     }
     refreshSampleData();

@@ -7,16 +7,20 @@
 #include <QtGlobal>
 #include <cstdint>
 
-// Reader of PCM WAV files (8, 16 or 24 bits, any channel count) into doubles in -1 .. 1.
+// Reader of WAV files into doubles, any channel count: integer PCM of 8, 16, 24 or 32 bits,
+// scaled into -1 .. 1 (by 2^7, 2^15, 2^23, 2^31), and IEEE float of 32 or 64 bits, taken as
+// stored (so it may reach beyond +-1). Samples that are NaN or infinite are refused.
 //
-// The reader walks the RIFF chunks from byte 12 to find "fmt " and "data", so files with LIST or
-// JUNK chunks, longer format chunks or the extensible format (0xFFFE with a PCM sub-format) load
-// as well as canonical 44-byte-header files. It never allocates more than the file holds.
+// The reader walks the RIFF chunks from byte 12 to find "fmt " and "data" in either order, so
+// files with LIST or JUNK chunks, longer format chunks or the extensible format (0xFFFE with a
+// PCM or float sub-format) load as well as canonical 44-byte-header files. It never allocates
+// more than the file holds.
 //
 // After a successful read the 13 header fields describe the file as a canonical 44-byte header:
-// tags as found, fmtSize 16, formatCode 1 (extensible PCM included), riffSize 36 + dataSize, and
-// dataSize the sample bytes actually held in rawData. samples then holds numSamples values,
-// channels interleaved (L0, R0, L1, R1, ...); numSamples counts all channels together.
+// tags as found, fmtSize 16, formatCode 1 for integer PCM or 3 for IEEE float (extensible files
+// included), riffSize 36 + dataSize, and dataSize the sample bytes actually held in rawData.
+// samples then holds numSamples values, channels interleaved (L0, R0, L1, R1, ...); numSamples
+// counts all channels together.
 //
 // A failed read returns false, writes one line to standard error and leaves no sample of an
 // earlier file behind: rawData and samples are empty, numSamples and bytesRead are 0, and the
@@ -26,11 +30,14 @@ class WavFile
 {
 public:
     WavFile();
+    // Takes over other's header, data and samples; other is left as after construction.
+    WavFile(WavFile &&other) noexcept;
+    WavFile &operator=(WavFile &&other) noexcept;
 
     // path: UTF-8 bytes of the file's path.
     bool readWavFile(const QByteArray &path);
-    // Rebuilds samples from rawData by bitsPerSample; decodes at most numSamples whole samples
-    // and never reads past rawData.
+    // Rebuilds samples from rawData by formatCode (3: float, otherwise integer) and
+    // bitsPerSample; decodes at most numSamples whole samples and never reads past rawData.
     void decodeSamples();
     // Writes the 44 header bytes as they stand, then min(dataSize, rawData size) bytes of rawData.
     // An existing file is replaced. False, with one line on standard error, if the file cannot be

@@ -14,76 +14,78 @@ QByteArray fileBytes(const QString &path)
 
 } // namespace
 
+// Checks the trees the fixture install_trees made (ctest runs it first): the build installed with
+// `cmake --install` into a prefix, and the Debian package unpacked.
 class TestInstall : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void installsFiles_data();
     void installsFiles();
+    void installedProgramShowsItsWindow_data();
     void installedProgramShowsItsWindow();
-
-private:
-    QString installed(const QString &relativePath) const { return QDir(prefix.path()).filePath(relativePath); }
-
-    QTemporaryDir prefix;
-    QTemporaryDir home;
-    const QString binDir = QStringLiteral(TONVARA_INSTALL_BINDIR);
-    const QString dataDir = QStringLiteral(TONVARA_INSTALL_DATADIR);
 };
-
-void TestInstall::initTestCase()
-{
-    QVERIFY(prefix.isValid() && home.isValid());
-    QProcess install;
-    install.setProcessChannelMode(QProcess::MergedChannels);
-    install.start(QStringLiteral(TONVARA_CMAKE_COMMAND),
-                  {"--install", QStringLiteral(TONVARA_BUILD_DIR), "--prefix", prefix.path()});
-    QVERIFY(install.waitForFinished(120000));
-    QVERIFY2(install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0, install.readAll().constData());
-}
 
 void TestInstall::installsFiles_data()
 {
-    QTest::addColumn<QString>("path");   // in the prefix
-    QTest::addColumn<QString>("source"); // in the source tree
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("original");
 
-    for (const char *name : {"am-tone-500Hz-40Hz.wav", "harmonic-complex-220Hz.wav",
-                             "missing-fundamental-200Hz.wav", "pure-tone-440Hz.wav"})
-        QTest::newRow(name) << dataDir + "/tonvara/targets/" + name << QString("examples/targets/") + name;
-    QTest::newRow("desktop entry") << dataDir + "/applications/tonvara.desktop" << "data/tonvara.desktop";
+    const QString source = QStringLiteral(TONVARA_SOURCE_DIR "/");
+    QMap<QString, QString> originals = { // path under the prefix, original
+        {"share/applications/tonvara.desktop", source + "data/tonvara.desktop"},
+        {"share/icons/hicolor/scalable/apps/tonvara.svg", source + "data/tonvara.svg"},
+        {"share/metainfo/org.tonvara.Tonvara.metainfo.xml", source + "data/org.tonvara.Tonvara.metainfo.xml"},
+        {"share/doc/tonvara/copyright", source + "LICENSE"},
+        {"share/man/man1/tonvara.1.gz", TONVARA_BUILD_DIR "/data/tonvara.1.gz"}};
+    for (const QString &target : QDir(source + "examples/targets").entryList({"*.wav"}))
+        originals.insert("share/tonvara/targets/" + target, source + "examples/targets/" + target);
+    for (const char *tree : {"prefix", "package/usr"})
+        for (auto it = originals.cbegin(); it != originals.cend(); ++it)
+            QTest::addRow("%s/%s", tree, qPrintable(it.key()))
+                << QStringLiteral(TONVARA_TREES "/%1/%2").arg(tree, it.key()) << it.value();
 }
 
 void TestInstall::installsFiles()
 {
-    QFETCH(QString, path);
-    QFETCH(QString, source);
+    QFETCH(QString, installed);
+    QFETCH(QString, original);
 
-    const QByteArray bytes = fileBytes(installed(path));
-    QVERIFY2(!bytes.isEmpty(), qPrintable(installed(path)));
-    QCOMPARE(bytes.toHex(), fileBytes(QStringLiteral(TONVARA_SOURCE_DIR "/") + source).toHex());
+    const QByteArray bytes = fileBytes(installed);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(installed));
+    QCOMPARE(bytes.toHex(), fileBytes(original).toHex());
+}
+
+void TestInstall::installedProgramShowsItsWindow_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("cmake --install") << QStringLiteral(TONVARA_TREES "/prefix/bin/tonvara");
+    QTest::newRow("package") << QStringLiteral(TONVARA_TREES "/package/usr/bin/tonvara");
 }
 
 void TestInstall::installedProgramShowsItsWindow()
 {
+    QFETCH(QString, program);
+    QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("QT_PLUGIN_PATH", QStringLiteral(TONVARA_PROBE_PLUGIN_PATH));
     environment.insert("QT_QPA_GENERIC_PLUGINS", "tonvarawindowprobe");
     environment.insert("HOME", home.path());
+    environment.insert("XDG_DATA_HOME", home.filePath("data"));
 
-    QProcess program;
-    program.setProcessEnvironment(environment);
+    QProcess tonvara;
+    tonvara.setProcessEnvironment(environment);
     QByteArray errors;
-    connect(&program, &QProcess::readyReadStandardError, this, [&] { errors += program.readAllStandardError(); });
-    program.start(installed(binDir + "/tonvara"), QStringList());
-    QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
+    connect(&tonvara, &QProcess::readyReadStandardError, this, [&] { errors += tonvara.readAllStandardError(); });
+    tonvara.start(program, QStringList());
+    QVERIFY2(tonvara.waitForStarted(10000), qPrintable(tonvara.errorString()));
 
     QTRY_VERIFY2_WITH_TIMEOUT(errors.contains("window probe: event loop running"), errors.constData(), 30000);
     QVERIFY2(errors.contains("window probe: exposed: Varnel Lab | Tonvara (v014) | Main Window"), errors.constData());
-    QCOMPARE(program.state(), QProcess::Running);
-    program.terminate();
-    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(tonvara.state(), QProcess::Running);
+    tonvara.terminate();
+    QVERIFY(tonvara.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

@@ -5,8 +5,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-// Points HOME (and XDG_CONFIG_HOME) at a fresh folder for the lifetime of the object, so that the
-// desktop folder the program opens dialogs in and saves results to belongs to the test.
+// Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME into a fresh folder for the lifetime of the
+// object, so that the desktop folder the program opens dialogs in and saves results to, and its
+// data folder, belong to the test.
 class TemporaryDesktop
 {
 public:
@@ -14,18 +15,21 @@ public:
     {
         if (!home.isValid())
             return;
-        qputenv("HOME", QFile::encodeName(home.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")));
-        valid = QDir().mkpath(path())
-            && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
+        const QStringList places = {home.path(), home.filePath(".config"), home.filePath(".local/share")};
+        for (int i = 0; i < places.size(); ++i) {
+            previous << qgetenv(names[i]);
+            qputenv(names[i], QFile::encodeName(places[i]));
+        }
+        valid = QDir().mkpath(path()) && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
     }
     ~TemporaryDesktop()
     {
-        qputenv("HOME", previousHome);
-        if (previousConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", previousConfig);
+        for (int i = 0; i < previous.size(); ++i) {
+            if (previous[i].isNull())
+                qunsetenv(names[i]);
+            else
+                qputenv(names[i], previous[i]);
+        }
     }
 
     bool isValid() const { return valid; }
@@ -33,9 +37,9 @@ public:
     QString filePath(const QString &name) const { return QDir(path()).filePath(name); }
 
 private:
+    static constexpr const char *names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
     QTemporaryDir home;
-    const QByteArray previousHome = qgetenv("HOME");
-    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    QVector<QByteArray> previous; // as they were, in the order of names
     bool valid = false;
 };
 

@@ -1,0 +1,68 @@
+#include "audio/SampleRateConversion.h"
+
+#include <soxr.h>
+
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace {
+
+// A QVector<double> cannot hold more elements than this.
+const qint64 maxLength = (qint64(std::numeric_limits<int>::max()) - 64) / qint64(sizeof(double));
+
+bool isRate(double rate)
+{
+    return std::isfinite(rate) && rate > 0.0;
+}
+
+QVector<double> failed(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return {};
+}
+
+} // namespace
+
+qint64 convertedLength(qint64 frames, double fromRate, double toRate)
+{
+    if (!isRate(fromRate) || !isRate(toRate) || frames < 0)
+        return -1;
+    const double length = std::round(double(frames) * toRate / fromRate);
+    return length > double(maxLength) ? -1 : qint64(length);
+}
+
+QVector<double> convertSampleRate(const QVector<double> &samples, double fromRate, double toRate,
+                                  QString *error)
+{
+    if (error)
+        error->clear();
+    const qint64 length = convertedLength(samples.size(), fromRate, toRate);
+    if (length < 0)
+        return failed(error, QStringLiteral("Cannot convert %1 samples from %2 Hz to %3 Hz.")
+                                 .arg(samples.size()).arg(fromRate).arg(toRate));
+    if (fromRate == toRate)
+        return samples;
+    if (length == 0 || samples.isEmpty())
+        return QVector<double>(int(length), 0.0);
+
+    QVector<double> converted;
+    try {
+        converted.resize(int(length));
+    } catch (const std::bad_alloc &) {
+        return failed(error, QStringLiteral("Not enough memory to convert the target's sample rate."));
+    }
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, SOXR_LINEAR_PHASE);
+    size_t produced = 0;
+    const soxr_error_t problem = soxr_oneshot(fromRate, toRate, 1, samples.constData(), size_t(samples.size()),
+                                              nullptr, converted.data(), size_t(length), &produced, &io,
+                                              &quality, nullptr);
+    if (problem)
+        return failed(error, QStringLiteral("Sample rate conversion failed: %1").arg(QString::fromUtf8(problem)));
+    // The resampler may end a sample or two short of the rounded length; that tail is silence.
+    for (qint64 i = qint64(produced); i < length; ++i)
+        converted[int(i)] = 0.0;
+    return converted;
+}

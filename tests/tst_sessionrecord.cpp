@@ -1,0 +1,93 @@
+#include "app/SessionRecord.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+#include <limits>
+
+// The session record's JSON form, its refusal of what is not one, and where records go.
+class TestSessionRecord : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordReadsBackWhole();
+    void unreadableRecordsAreRefused_data();
+    void unreadableRecordsAreRefused();
+    void places_data();
+    void places();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestSessionRecord::recordReadsBackWhole()
+{
+    SessionRecord record;
+    record.subjectCode = "A B/C";
+    record.startedAt = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 5, 120), Qt::OffsetFromUTC, 3600);
+    record.soundDuration = 0.25007;
+    record.target.resampledTo = 40000;
+    record.target.rmsDbfs = -std::numeric_limits<double>::infinity();
+    record.hasTrial = true;
+    record.matches = {700, 730.5};
+    record.requests = {{"target", 0, 12, 762, 763, 1013, ""}, {"sinusoid", 730.5, 2000, 2750, -1, 2751, "failed"}};
+    const QString path = dir.filePath("record.json");
+    QString error;
+    QVERIFY2(writeSessionRecord(path, record, &error), qPrintable(error));
+    SessionRecord back;
+    QVERIFY2(readSessionRecord(path, &back, &error), qPrintable(error));
+    QCOMPARE(QJsonDocument(back.toJson()).toJson(), QJsonDocument(record.toJson()).toJson());
+
+    // What JSON cannot say directly: the time's offset, and null for "none".
+    const QJsonObject json = record.toJson();
+    const QJsonArray requests = json.value("requests").toArray();
+    QCOMPARE(json.value("startedAt").toString(), QString("2026-03-01T09:30:05.120+01:00"));
+    QVERIFY(json.value("endedAt").isNull() && json.value("target").toObject().value("rmsDbfs").isNull());
+    QVERIFY(!requests.at(0).toObject().contains("frequency") && requests.at(0).toObject().value("error").isNull());
+    QVERIFY(requests.at(1).toObject().value("startedMs").isNull());
+}
+
+void TestSessionRecord::unreadableRecordsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no file
+    QTest::newRow("cut short") << QByteArray("{\"program\": \"Tonvara\", \"requ");
+    QTest::newRow("another program's") << QByteArray("{\"program\": \"other\", \"requests\": []}");
+    QTest::newRow("larger than any record") << QByteArray(17 << 20, ' ');
+    QTest::newRow("missing") << QByteArray();
+}
+
+void TestSessionRecord::unreadableRecordsAreRefused()
+{
+    QFETCH(QByteArray, content);
+    QFile file(dir.filePath(QTest::currentDataTag()));
+    QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
+    file.close();
+    SessionRecord record;
+    QString error;
+    QVERIFY(!readSessionRecord(file.fileName(), &record, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestSessionRecord::places_data()
+{
+    QTest::addColumn<QString>("results");
+    QTest::addColumn<QString>("record");
+    QTest::newRow("no extension") << "/d/results" << "/d/results.json";
+    QTest::newRow("results named .json") << "/d/r.json" << "/d/r.json.json";
+}
+
+void TestSessionRecord::places()
+{
+    QFETCH(QString, results);
+    QFETCH(QString, record);
+    QCOMPARE(sessionRecordPathFor(results), record);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    QCoreApplication::setApplicationName("tonvara");
+    QCOMPARE(unfinishedRunsFolder(), dir.filePath("tonvara/unfinished"));
+}
+
+QTEST_MAIN(TestSessionRecord)
+#include "tst_sessionrecord.moc"
