@@ -1,10 +1,7 @@
 #include "support/SinkRecorder.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QThread>
-#include <QTimer>
+#include <QTest>
 #include <QtEndian>
 #include <cstring>
 
@@ -35,10 +32,10 @@ QString describe(float value)
 
 SinkRecorder::~SinkRecorder()
 {
-    stopping = true;
-    if (reader)
-        reader->wait();
-    delete reader;
+    if (parec.state() != QProcess::NotRunning) {
+        parec.kill();
+        parec.waitForFinished(2000);
+    }
 }
 
 bool SinkRecorder::start(int timeoutMs)
@@ -48,53 +45,26 @@ bool SinkRecorder::start(int timeoutMs)
         error = "TONVARA_TEST_SINK is not set: run the tests with scripts/audio-server run -- ...";
         return false;
     }
-    const QStringList arguments = {"--device=" + sink + ".monitor", "--format=float32le",
-                                   QString("--rate=%1").arg(sampleRate), "--channels=1", "--raw",
-                                   "--latency-msec=10"};
-    reader = QThread::create([this, arguments] { read(arguments); });
-    reader->start();
+    file.setFileName(folder.filePath("capture.raw"));
+    parec.setStandardOutputFile(file.fileName());
+    parec.start("parec", {"--device=" + sink + ".monitor", "--format=float32le", QString("--rate=%1").arg(sampleRate),
+                          "--channels=1", "--raw", "--latency-msec=10"});
+    if (!folder.isValid() || !parec.waitForStarted(5000) || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        error = "parec did not start: " + parec.errorString();
+        return false;
+    }
     return waitForSamples(0, 1, timeoutMs);
-}
-
-void SinkRecorder::read(const QStringList &arguments)
-{
-    QProcess parec;
-    parec.start("parec", arguments);
-    QString reason = parec.waitForStarted(5000) ? QString() : "parec did not start: " + parec.errorString();
-    QByteArray bytes;
-    while (reason.isEmpty() && !stopping) {
-        if (!parec.waitForReadyRead(20) && parec.state() == QProcess::NotRunning)
-            reason = QString("parec ended (exit code %1): %2").arg(parec.exitCode())
-                         .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
-        bytes += parec.readAllStandardOutput();
-        const int count = bytes.size() / 4;
-        if (count == 0)
-            continue;
-        mutex.lock();
-        for (int i = 0; i < count; ++i)
-            incoming << qFromLittleEndian<float>(bytes.constData() + 4 * i);
-        mutex.unlock();
-        bytes.remove(0, 4 * count);
-        emit samplesArrived();
-    }
-    if (parec.state() != QProcess::NotRunning) {
-        parec.kill();
-        parec.waitForFinished(2000);
-    }
-    mutex.lock();
-    ended = true;
-    endReason = reason;
-    mutex.unlock();
-    emit samplesArrived();
 }
 
 qint64 SinkRecorder::mark()
 {
-    QMutexLocker lock(&mutex);
-    captured += incoming;
-    incoming.clear();
-    if (ended)
-        error = endReason;
+    partial += file.readAll();
+    const int count = partial.size() / 4;
+    for (int i = 0; i < count; ++i)
+        captured << qFromLittleEndian<float>(partial.constData() + 4 * i);
+    partial.remove(0, 4 * count);
+    if (count > 0)
+        emit samplesArrived();
     return captured.size();
 }
 
@@ -102,26 +72,20 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs, c
 {
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &SinkRecorder::samplesArrived, &loop, &QEventLoop::quit);
     for (;;) {
         mark();
         if (done())
             return true;
-        QMutexLocker lock(&mutex);
-        if (ended)
+        if (parec.state() == QProcess::NotRunning) {
+            error = QString("parec ended (exit code %1): %2").arg(parec.exitCode())
+                        .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
             return false;
-        lock.unlock();
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0) {
+        }
+        if (clock.elapsed() >= timeoutMs) {
             error = late();
             return false;
         }
-        timer.start(int(left));
-        loop.exec();
+        QTest::qWait(1);
     }
 }
 
