@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The driver every dialog test relies on: it must answer real boxes, and never hang.
+// The driver every dialog test relies on: it must answer real dialogs, report the unexpected
+// ones, and never hang.
 class TestModalDriver : public QObject
 {
     Q_OBJECT
@@ -26,15 +27,14 @@ void TestModalDriver::answersMessageBox_data()
 void TestModalDriver::answersMessageBox()
 {
     QFETCH(int, answer);
-    QFETCH(int, result);
     ModalDriver driver;
     if (answer)
         driver.answerMessageBox(QMessageBox::StandardButton(answer));
-    QCOMPARE(int(QMessageBox::question(nullptr, "Question", "Go on?", QMessageBox::Yes | QMessageBox::No)), result);
+    QTEST(int(QMessageBox::question(nullptr, "Question", "Go on?", QMessageBox::Yes | QMessageBox::No)), "result");
     QCOMPARE(driver.waitUntilDone(1000), answer != 0);
     QCOMPARE(driver.unexpected().size(), answer ? 0 : 1);
     QCOMPARE(driver.seen().size(), 1);
-    QCOMPARE(driver.seen().first().text, QString("Go on?"));
+    QCOMPARE(driver.seen()[0].text, QString("Go on?"));
 }
 
 void TestModalDriver::choosesFileInRealDialog()
@@ -42,13 +42,13 @@ void TestModalDriver::choosesFileInRealDialog()
     QTemporaryDir dir;
     const QString path = dir.filePath("chosen.wav");
     QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-
     ModalDriver driver;
     driver.chooseFile(path);
     QCOMPARE(QFileDialog::getOpenFileName(nullptr, "Select", dir.path(), "Sound files (*.wav)"), path);
     QVERIFY(driver.waitUntilDone());
-    QCOMPARE(driver.seen().first().kind, QString("QFileDialog"));
-    QCOMPARE(driver.seen().first().detail, QString("Sound files (*.wav)"));
+    QCOMPARE(driver.seen()[0].kind, QString("QFileDialog"));
+    QCOMPARE(driver.seen()[0].text, dir.path());
+    QCOMPARE(driver.seen()[0].detail, QString("Sound files (*.wav)"));
 }
 
 QTEST_MAIN(TestModalDriver)

@@ -21,20 +21,39 @@ class QWidget;
 // works. Its enabled state belongs to the listener's procedure alone: it never takes over a
 // disabled state from its parent (see changeEvent), yet it is still destroyed with the parent.
 // Closing it (after a Yes to the confirmation question) only hides it.
+// The state is public so that tests can read it; the slots stay private.
 class SubjectWindow : public QMainWindow
 {
     Q_OBJECT
-    friend class TestSubjectWindow;
 
 public:
     explicit SubjectWindow(QWidget *parent);
     ~SubjectWindow() override;
 
+    QPushButton *pushButtonPlayTarget;
+    QLabel *labelCurrentValue;
+    QSpinBox *spinBoxFrequency;
+    QPushButton *pushButtonPlaySinusoid;
+    QSlider *sliderFrequency;
+    QPushButton *pushButtonIAmReady;
+    QPushButton *pushButtonDone;
+    QHBoxLayout *layoutCurrentValue;
+    QGridLayout *layoutMain;
+    QWidget *widgetCentral;
+
+    qint32 frequencyMin;       // Hz
+    qint32 frequencyMax;       // Hz
+    qint32 frequencyCurrent;   // Hz; the last frequency requested as a sinusoid
+    qint32 frequencyStepSize;  // Hz
+    bool centreWindow;
+    double widthFraction;
+    double heightFraction;
+
 signals:
     void subjectResponded(qint32 response, qint32 frequency);
     void subjectWindowClosed();
 
-public slots:
+private slots:
     void on_pushButtonIAmReady_clicked();
     void enableAllChoiceButtons();
     // All four in Hz; both frequency controls take the range, value and step at once.
@@ -55,25 +74,6 @@ private:
     // Fractions of the primary screen's available size, clamped to [0, 1].
     void setWindowGeometry(bool centre, double widthFraction, double heightFraction);
     void createLayout();
-
-    QPushButton *pushButtonPlayTarget;
-    QLabel *labelCurrentValue;
-    QSpinBox *spinBoxFrequency;
-    QPushButton *pushButtonPlaySinusoid;
-    QSlider *sliderFrequency;
-    QPushButton *pushButtonIAmReady;
-    QPushButton *pushButtonDone;
-    QHBoxLayout *layoutCurrentValue;
-    QGridLayout *layoutMain;
-    QWidget *widgetCentral;
-
-    qint32 frequencyMin;       // Hz
-    qint32 frequencyMax;       // Hz
-    qint32 frequencyCurrent;   // Hz; the last frequency requested as a sinusoid
-    qint32 frequencyStepSize;  // Hz
-    bool centreWindow;
-    double widthFraction;
-    double heightFraction;
 };
 
 #endif

@@ -2,81 +2,59 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTest>
 
-namespace {
-const char *handledProperty = "modalDriverHandled";
-const int stuckMs = 3000;
-}
-
 ModalDriver::ModalDriver(QObject *parent)
     : QObject(parent)
 {
-    timer.setInterval(10);
     connect(&timer, &QTimer::timeout, this, &ModalDriver::poll);
-    timer.start();
-}
-
-ModalDriver::~ModalDriver()
-{
-    timer.stop();
+    timer.start(10);
 }
 
 void ModalDriver::answerMessageBox(QMessageBox::StandardButton button)
 {
-    answers.enqueue({QStringLiteral("QMessageBox"), [button](QWidget *dialog) {
-        auto *box = qobject_cast<QMessageBox *>(dialog);
-        QAbstractButton *target = box ? box->button(button) : nullptr;
-        if (target)
+    answers.enqueue({"QMessageBox", [button](QWidget *dialog) {
+        if (QAbstractButton *target = static_cast<QMessageBox *>(dialog)->button(button))
             QTest::mouseClick(target, Qt::LeftButton);
     }});
 }
 
 void ModalDriver::chooseFile(const QString &path)
 {
-    answers.enqueue({QStringLiteral("QFileDialog"), [path](QWidget *dialog) {
-        if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog)) {
-            // Typed as a person would: selectFile() waits for the folder model to load.
-            if (auto *nameEdit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                nameEdit->setText(path);
-            else
-                fileDialog->selectFile(path);
-            static_cast<QDialog *>(fileDialog)->accept();
-        }
+    answers.enqueue({"QFileDialog", [path](QWidget *dialog) {
+        auto *fileDialog = static_cast<QFileDialog *>(dialog);
+        // Typed as a person would: selectFile() waits for the folder model to load.
+        if (auto *nameEdit = fileDialog->findChild<QLineEdit *>("fileNameEdit"))
+            nameEdit->setText(path);
+        else
+            fileDialog->selectFile(path);
+        static_cast<QDialog *>(fileDialog)->accept();
     }});
 }
 
 void ModalDriver::acceptFileDialog()
 {
-    answers.enqueue({QStringLiteral("QFileDialog"), [](QWidget *dialog) {
-        if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog))
-            static_cast<QDialog *>(fileDialog)->accept();
-    }});
+    answers.enqueue({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); }});
 }
 
 void ModalDriver::cancelFileDialog()
 {
-    answers.enqueue({QStringLiteral("QFileDialog"), [](QWidget *dialog) {
-        if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog))
-            fileDialog->reject();
-    }});
+    answers.enqueue({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); }});
 }
 
 bool ModalDriver::waitUntilDone(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         if (answers.isEmpty() && !QApplication::activeModalWidget())
             return unexpectedDialogs.isEmpty();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QTest::qWait(5);
     }
     while (QWidget *dialog = QApplication::activeModalWidget()) {
-        unexpectedDialogs << QStringLiteral("still open at the end: %1").arg(dialog->windowTitle());
+        unexpectedDialogs << "still open at the end: " + dialog->windowTitle();
         dismiss(dialog);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
@@ -88,62 +66,45 @@ void ModalDriver::poll()
     QWidget *dialog = QApplication::activeModalWidget();
     if (!dialog)
         return;
-    const bool resurfaced = dialog->property(handledProperty).toBool() && dialog != current;
-    if (dialog->property(handledProperty).toBool() && !resurfaced) {
+    if (dialog->property("modalDriverHandled").toBool() && dialog == current) {
         // Its answer did not close it: give up on it rather than hang the test.
-        if (currentSince.elapsed() > stuckMs) {
-            unexpectedDialogs << QStringLiteral("did not close after its answer: %1").arg(dialog->windowTitle());
+        if (currentSince.elapsed() > 3000) {
+            unexpectedDialogs << "did not close after its answer: " + dialog->windowTitle();
             currentSince.restart();
             QTimer::singleShot(0, dialog, [dialog] { dismiss(dialog); });
         }
         return;
     }
-    // A dialog that is active again after a nested one closed asks anew (a declined overwrite).
-    dialog->setProperty(handledProperty, true);
+    dialog->setProperty("modalDriverHandled", true);
     current = dialog;
     currentSince.start();
-    handle(dialog);
-}
 
-void ModalDriver::handle(QWidget *dialog)
-{
-    Seen seen;
-    seen.title = dialog->windowTitle();
+    Seen seen{QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle(), {}, {}};
     if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
-        seen.kind = QStringLiteral("QMessageBox");
         seen.text = box->text();
     } else if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog)) {
-        seen.kind = QStringLiteral("QFileDialog");
         seen.text = fileDialog->directory().absolutePath();
-        seen.detail = fileDialog->nameFilters().join(QStringLiteral(";;"));
-    } else {
-        seen.kind = QString::fromLatin1(dialog->metaObject()->className());
+        seen.detail = fileDialog->nameFilters().join(";;");
     }
     seenDialogs << seen;
-
-    if (answers.isEmpty() || answers.head().kind != seen.kind) {
-        unexpectedDialogs << QStringLiteral("%1: %2: %3").arg(seen.kind, seen.title, seen.text);
+    if (answers.isEmpty() || !dialog->inherits(qPrintable(answers.head().first))) {
+        unexpectedDialogs << QString("%1: %2: %3").arg(seen.kind, seen.title, seen.text);
         QTimer::singleShot(0, dialog, [dialog] { dismiss(dialog); });
         return;
     }
-    Answer answer = answers.dequeue();
-    // Queued, not run here: the answer may open a nested dialog (an overwrite question).
-    QTimer::singleShot(0, dialog, [dialog, answer] { answer.act(dialog); });
+    // Run later, not here: the answer may open a nested dialog (an overwrite question).
+    QTimer::singleShot(0, dialog, [dialog, act = answers.dequeue().second] { act(dialog); });
 }
 
 void ModalDriver::dismiss(QWidget *dialog)
 {
-    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
-        if (QAbstractButton *escape = box->escapeButton()) {
-            escape->click();
-            return;
-        }
-        if (!box->buttons().isEmpty()) {
-            box->buttons().last()->click();
-            return;
-        }
-    }
-    if (auto *plain = qobject_cast<QDialog *>(dialog))
+    auto *box = qobject_cast<QMessageBox *>(dialog);
+    QAbstractButton *button = box ? box->escapeButton() : nullptr;
+    if (box && !button && !box->buttons().isEmpty())
+        button = box->buttons().last();
+    if (button)
+        button->click();
+    else if (auto *plain = qobject_cast<QDialog *>(dialog))
         plain->reject();
     else
         dialog->close();

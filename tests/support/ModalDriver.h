@@ -3,22 +3,16 @@
 
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QObject>
 #include <QPointer>
 #include <QQueue>
-#include <QString>
 #include <QTimer>
-#include <QVector>
 #include <functional>
 
-// Answers the real modal dialogs (message boxes, file dialogs) that the code under test opens,
-// in the order the test expects them. Queue the answers, then trigger the code: the driver
-// polls for the active modal widget from inside the dialog's own event loop.
-//
-// A dialog that becomes active again after a nested dialog closed (the save dialog after a
-// declined overwrite) counts as asking anew and takes the next answer.
-// A dialog that arrives with no answer left, or that an answer fails to close, is rejected
-// (repeatedly, until none is left) and recorded, so a failing test ends instead of hanging.
+// Answers the real modal dialogs that the code under test opens, in the order queued: queue the
+// answers, then trigger the code; the driver polls from inside the dialog's own event loop.
+// A dialog active again after a nested one closed (the save dialog after a declined overwrite)
+// asks anew and takes the next answer. A dialog with no answer left, of the wrong kind, or that
+// its answer does not close, is rejected and recorded, so a failing test ends instead of hanging.
 class ModalDriver : public QObject
 {
     Q_OBJECT
@@ -31,7 +25,6 @@ public:
     };
 
     explicit ModalDriver(QObject *parent = nullptr);
-    ~ModalDriver() override;
 
     void answerMessageBox(QMessageBox::StandardButton button);
     void chooseFile(const QString &path);
@@ -39,28 +32,20 @@ public:
     // Presses the dialog's accept button on what it proposes, as a person pressing Save does.
     void acceptFileDialog();
 
-    // Processes events until every queued answer is used and no modal dialog is left open.
+    // Processes events until every queued answer is used and no modal dialog is left open;
+    // false on timeout or after an unexpected dialog.
     bool waitUntilDone(int timeoutMs = 10000);
 
-    int pending() const { return answers.size(); }
     const QVector<Seen> &seen() const { return seenDialogs; }
     // Dialogs nobody expected, or that stayed open after their answer: "kind: title: text".
     const QStringList &unexpected() const { return unexpectedDialogs; }
 
-private slots:
-    void poll();
-
 private:
-    struct Answer {
-        QString kind;
-        std::function<void(QWidget *)> act;
-    };
-
-    void handle(QWidget *dialog);
+    void poll();
     static void dismiss(QWidget *dialog);
 
     QTimer timer;
-    QQueue<Answer> answers;
+    QQueue<QPair<QString, std::function<void(QWidget *)>>> answers; // kind, action
     QVector<Seen> seenDialogs;
     QStringList unexpectedDialogs;
     QPointer<QWidget> current;

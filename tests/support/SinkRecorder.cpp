@@ -1,10 +1,7 @@
 #include "support/SinkRecorder.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QThread>
-#include <QTimer>
+#include <QTest>
 #include <QtEndian>
 #include <cstring>
 
@@ -35,10 +32,10 @@ QString describe(float value)
 
 SinkRecorder::~SinkRecorder()
 {
-    stopping = true;
-    if (reader)
-        reader->wait();
-    delete reader;
+    if (parec.state() != QProcess::NotRunning) {
+        parec.kill();
+        parec.waitForFinished(2000);
+    }
 }
 
 bool SinkRecorder::start(int timeoutMs)
@@ -48,62 +45,26 @@ bool SinkRecorder::start(int timeoutMs)
         error = "TONVARA_TEST_SINK is not set: run the tests with scripts/audio-server run -- ...";
         return false;
     }
-    const QStringList arguments = {"--device=" + sink + ".monitor", "--format=float32le",
-                                   QString("--rate=%1").arg(sampleRate), "--channels=1", "--raw",
-                                   "--latency-msec=10"};
-    reader = QThread::create([this, arguments] { read(arguments); });
-    reader->start();
+    file.setFileName(folder.filePath("capture.raw"));
+    parec.setStandardOutputFile(file.fileName());
+    parec.start("parec", {"--device=" + sink + ".monitor", "--format=float32le", QString("--rate=%1").arg(sampleRate),
+                          "--channels=1", "--raw", "--latency-msec=10"});
+    if (!folder.isValid() || !parec.waitForStarted(5000) || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        error = "parec did not start: " + parec.errorString();
+        return false;
+    }
     return waitForSamples(0, 1, timeoutMs);
-}
-
-void SinkRecorder::read(const QStringList &arguments)
-{
-    QProcess parec;
-    parec.start("parec", arguments);
-    QString reason = parec.waitForStarted(5000) ? QString() : "parec did not start: " + parec.errorString();
-    QByteArray bytes;
-    while (reason.isEmpty() && !stopping) {
-        if (!parec.waitForReadyRead(20) && parec.state() == QProcess::NotRunning)
-            reason = QString("parec ended (exit code %1): %2")
-                         .arg(parec.exitCode())
-                         .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
-        bytes += parec.readAllStandardOutput();
-        const int count = bytes.size() / 4;
-        if (count == 0)
-            continue;
-        {
-            QMutexLocker lock(&mutex);
-            for (int i = 0; i < count; ++i)
-                incoming << qFromLittleEndian<float>(bytes.constData() + 4 * i);
-        }
-        bytes.remove(0, 4 * count);
-        emit samplesArrived();
-    }
-    if (parec.state() != QProcess::NotRunning) {
-        parec.kill();
-        parec.waitForFinished(2000);
-    }
-    {
-        QMutexLocker lock(&mutex);
-        ended = true;
-        endReason = reason;
-    }
-    emit samplesArrived();
-}
-
-bool SinkRecorder::takeIn()
-{
-    QMutexLocker lock(&mutex);
-    captured += incoming;
-    incoming.clear();
-    if (ended)
-        error = endReason;
-    return !ended;
 }
 
 qint64 SinkRecorder::mark()
 {
-    takeIn();
+    partial += file.readAll();
+    const int count = partial.size() / 4;
+    for (int i = 0; i < count; ++i)
+        captured << qFromLittleEndian<float>(partial.constData() + 4 * i);
+    partial.remove(0, 4 * count);
+    if (count > 0)
+        emit samplesArrived();
     return captured.size();
 }
 
@@ -111,24 +72,20 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs, c
 {
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &SinkRecorder::samplesArrived, &loop, &QEventLoop::quit);
     for (;;) {
-        const bool running = takeIn();
+        mark();
         if (done())
             return true;
-        if (!running)
+        if (parec.state() == QProcess::NotRunning) {
+            error = QString("parec ended (exit code %1): %2").arg(parec.exitCode())
+                        .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
             return false;
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0) {
+        }
+        if (clock.elapsed() >= timeoutMs) {
             error = late();
             return false;
         }
-        timer.start(int(left));
-        loop.exec();
+        QTest::qWait(1);
     }
 }
 
@@ -149,13 +106,21 @@ qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, i
     return onset;
 }
 
+// The length of the match of stimulus with the capture from onset on.
+static qint64 matchLength(const QVector<float> &captured, const QVector<float> &stimulus, qint64 onset)
+{
+    qint64 matched = 0;
+    while (matched < stimulus.size() && onset + matched < captured.size()
+           && bitsOf(captured[onset + matched]) == bitsOf(stimulus[int(matched)]))
+        ++matched;
+    return matched;
+}
+
 qint64 SinkRecorder::findOnset(const QVector<float> &stimulus, qint64 from) const
 {
     const int anchor = anchorOf(stimulus);
-    const size_t bytes = size_t(stimulus.size()) * sizeof(float);
     for (qint64 p = qMax<qint64>(from, 0) + anchor; anchor >= 0 && p - anchor + stimulus.size() <= captured.size(); ++p)
-        if (bitsOf(captured[p]) == bitsOf(stimulus[anchor])
-            && std::memcmp(captured.constData() + p - anchor, stimulus.constData(), bytes) == 0)
+        if (bitsOf(captured[p]) == bitsOf(stimulus[anchor]) && matchLength(captured, stimulus, p - anchor) == stimulus.size())
             return p - anchor;
     return -1;
 }
@@ -169,12 +134,8 @@ QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) 
     qint64 bestOnset = -1, bestMatched = -1, loud = 0;
     for (qint64 p = from; p < captured.size(); ++p) {
         loud += bitsOf(captured[p]) != 0;
-        if (p < from + anchor || bitsOf(captured[p]) != bitsOf(stimulus[anchor]))
-            continue;
-        qint64 matched = 0;
-        while (matched < stimulus.size() && p - anchor + matched < captured.size()
-               && bitsOf(captured[p - anchor + matched]) == bitsOf(stimulus[int(matched)]))
-            ++matched;
+        const qint64 matched = p < from + anchor || bitsOf(captured[p]) != bitsOf(stimulus[anchor])
+                                   ? -1 : matchLength(captured, stimulus, p - anchor);
         if (matched > bestMatched) {
             bestMatched = matched;
             bestOnset = p - anchor;

@@ -1,20 +1,17 @@
 #ifndef SINKRECORDER_H
 #define SINKRECORDER_H
 
-#include <QMutex>
-#include <QObject>
-#include <QString>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QVector>
-#include <atomic>
 #include <functional>
 
-class QThread;
-
 // Records what the test sound server's null sink plays: parec reads its monitor
-// ($TONVARA_TEST_SINK.monitor) as mono float32le at 40000 Hz with a 10 ms latency, on a thread of
-// its own, so the capture keeps pace while the test's thread is busy (a slow reader lets the
-// server queue a backlog, and a mark would no longer mean "now"). Capture index k is the k-th
-// sample since start(); the test's thread sees the capture as of its last mark() or wait.
+// ($TONVARA_TEST_SINK.monitor) as mono float32le at 40000 Hz with a 10 ms latency straight into a
+// file, so the capture keeps pace while the test's thread is busy (a slow reader lets the server
+// queue a backlog, and a mark would no longer mean "now"). Capture index k is the k-th sample
+// since start(); the test sees the capture as of its last mark() or wait.
 //
 // Use: m = mark(); trigger a sound; onset = waitForOnset(stimulus, m). Without the variable or
 // parec, start() fails and errorString() says why: a test that needs the capture fails, not skips.
@@ -46,22 +43,18 @@ public:
     bool isSilent(qint64 begin, qint64 end) const;
 
 signals:
-    void samplesArrived(); // from the reader's thread
+    void samplesArrived(); // when mark() or a wait takes in new samples
 
 private:
-    void read(const QStringList &arguments); // runs on the reader's thread
-    bool takeIn();                           // false once parec has ended
     // Runs the event loop until done(); false when parec ends or, with error = late(), after timeoutMs.
     bool waitUntil(const std::function<bool()> &done, int timeoutMs, const std::function<QString()> &late);
 
-    QThread *reader = nullptr;
-    std::atomic<bool> stopping{false};
+    QTemporaryDir folder;
+    QFile file;         // parec's output, read as it grows
+    QProcess parec;
+    QByteArray partial; // the bytes of a sample not complete yet
     QVector<float> captured;
     QString error;
-    QMutex mutex; // guards the three below, shared with the reader
-    QVector<float> incoming;
-    bool ended = false;
-    QString endReason;
 };
 
 #endif

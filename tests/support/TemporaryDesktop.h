@@ -1,27 +1,46 @@
 #ifndef TEMPORARYDESKTOP_H
 #define TEMPORARYDESKTOP_H
 
-#include <QString>
+#include <QDir>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
-// Points HOME at a fresh folder for the lifetime of the object, so that the desktop folder the
-// program opens dialogs in and saves results to, and its data folder, belong to the test.
+// Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME into a fresh folder for the lifetime of the
+// object, so that the desktop folder the program opens dialogs in and saves results to, and its
+// data folder, belong to the test.
 class TemporaryDesktop
 {
 public:
-    TemporaryDesktop();
-    ~TemporaryDesktop();
+    TemporaryDesktop()
+    {
+        if (!home.isValid())
+            return;
+        const QStringList places = {home.path(), home.filePath(".config"), home.filePath(".local/share")};
+        for (int i = 0; i < places.size(); ++i) {
+            previous << qgetenv(names[i]);
+            qputenv(names[i], QFile::encodeName(places[i]));
+        }
+        valid = QDir().mkpath(path()) && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
+    }
+    ~TemporaryDesktop()
+    {
+        for (int i = 0; i < previous.size(); ++i) {
+            if (previous[i].isNull())
+                qunsetenv(names[i]);
+            else
+                qputenv(names[i], previous[i]);
+        }
+    }
 
     bool isValid() const { return valid; }
-    QString path() const; // the desktop folder itself
-    QString filePath(const QString &name) const;
+    QString path() const { return home.filePath("Desktop"); } // the desktop folder itself
+    QString filePath(const QString &name) const { return QDir(path()).filePath(name); }
 
 private:
+    static constexpr const char *names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
     QTemporaryDir home;
-    QByteArray previousHome;
-    QByteArray previousConfig;
-    QByteArray previousData;
-    bool valid;
+    QVector<QByteArray> previous; // as they were, in the order of names
+    bool valid = false;
 };
 
 #endif

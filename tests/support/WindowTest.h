@@ -4,7 +4,7 @@
 #include "app/MainWindow.h"
 #include "support/TemporaryDesktop.h"
 
-#include <QObject>
+#include <QTest>
 #include <memory>
 
 // Base of the tests that each need a fresh experimenter window whose desktop folder is their own.
@@ -14,8 +14,17 @@ class WindowTest : public QObject
 {
     Q_OBJECT
 protected slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        desktop.reset(new TemporaryDesktop);
+        QVERIFY(desktop->isValid());
+        window.reset(new MainWindow);
+    }
+    void cleanup()
+    {
+        window.reset();
+        desktop.reset();
+    }
 
 protected:
     std::unique_ptr<TemporaryDesktop> desktop;

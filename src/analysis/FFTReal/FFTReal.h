@@ -6,15 +6,6 @@
 
 #include <cstdint>
 
-// The passes are compiled twice on x86 with GCC or Clang, once for AVX2, and the faster copy is
-// chosen at run time. Both copies run the same operations in the same order, and AVX2 brings no
-// fused multiply-add, so they give the same results. Defining FFTREAL_NO_AVX2 keeps the
-// portable copy only.
-#if defined (__GNUC__) && (defined (__x86_64__) || defined (__i386__)) \
-    && ! defined (FFTREAL_NO_AVX2)
-#define FFTREAL_AVX2_DISPATCH
-#endif
-
 // True when x is a power of two; x must be positive.
 inline bool FFTReal_is_pow2 (std::int32_t x);
 
@@ -29,7 +20,17 @@ inline bool FFTReal_is_pow2 (std::int32_t x);
 // units of the input: a cosine of amplitude A on bin m, 0 < m < N/2, gives f[m] = A N / 2.
 // All tables are built by the constructor; a transform allocates nothing. A transform overwrites
 // the object's work buffer, so one object runs one transform at a time. Preconditions are
-// assertions.
+// assertions; a length that is not a power of two from 1 to 2^30 also throws
+// std::invalid_argument when assertions are compiled out.
+//
+// Why the passes are fused and blocked: written pass by pass, the transform sweeps both arrays
+// k times, and from N = 2^12 on they no longer fit the first-level cache, so every pass waits on
+// memory. Instead the first three passes and the next one run together while a block of 16
+// stays in registers; the table passes run span by span, each span through all of its passes
+// while it stays in the cache; pairs of table passes run in one sweep so the spectra between
+// them never reach memory; and an oscillator pass computes its twiddles once and applies them
+// to every block. Every output value still goes through the operations of the pass-by-pass
+// order, in the same order, so the result is bit-identical to it.
 template <class T>
 class FFTReal
 {
@@ -45,18 +46,11 @@ public:
     FFTReal (const FFTReal &other) = delete;
     FFTReal & operator = (const FFTReal &other) = delete;
 
-    std::int32_t get_length () const;
-    std::int32_t get_nbr_bits () const;
-
     // f and x each hold N values and must be distinct from each other and from use_buffer ().
     // x is only read.
     void forward_fft (T f [], const T x []) const;
 
     T * use_buffer () const;
-
-    // Read-only views of the tables, for inspection.
-    const DynArray <std::int32_t> & get_bit_rev_table () const;
-    const DynArray <T> & get_cos_table () const;
 
 private:
     static constexpr double PI = 3.141592653589793;
@@ -74,46 +68,22 @@ private:
     void init_cos_table ();
     void init_oscillators ();
 
-    void compute_general_default (T f [], const T x []) const;
-#if defined (FFTREAL_AVX2_DISPATCH)
-    static bool cpu_has_avx2 ();
-    __attribute__ ((target ("avx2"))) void compute_general_avx2 (T f [], const T x []) const;
-#endif
     void compute_general (T f [], const T x []) const;
-
-    void compute_spectra_8 (T * __restrict s, const T * __restrict x) const;
     void compute_spectra_16 (T * __restrict d, const T * __restrict x) const;
     static void compute_spectrum_8 (T * __restrict out, const T * __restrict x,
                                     const std::int32_t * __restrict rev, std::int32_t c);
     static void compute_spectra_16_lanes (T * __restrict dr, const T * __restrict xr,
-                                          const std::int32_t * __restrict rev,
-                                          T co_1, T co_2, T co_3);
+                                          const std::int32_t * __restrict rev, const T co [4]);
     void compute_table_passes (int first, int end, int pairs, T d [], T s [],
                                std::int32_t len) const;
     void compute_table_pass (int pass, T d [], const T s [], std::int32_t len) const;
     void compute_table_pass_pair (int pass, T d [], const T s [], std::int32_t len) const;
     void compute_oscillator_pass (int pass, T d [], const T s []) const;
 
-    static void butterfly (T * __restrict da, const T * __restrict sa,
-                           std::int32_t n, std::int32_t i, T co, T si);
-    static void combine_extremes (T * __restrict da, const T * __restrict sa, std::int32_t n);
-    static void combine_blocks (T * __restrict da_lo, T * __restrict da_hi,
-                                T * __restrict db_lo, T * __restrict db_hi,
-                                const T * __restrict sa_re, const T * __restrict sa_im,
-                                const T * __restrict sb_re, const T * __restrict sb_im,
-                                const T * __restrict co, const T * __restrict si_rev,
-                                std::int32_t count);
-    static void combine_block_pairs (T * __restrict g_i, T * __restrict g_2n_mi,
-                                     T * __restrict g_2n_pi, T * __restrict g_4n_mi,
-                                     T * __restrict g_n_mi, T * __restrict g_n_pi,
-                                     T * __restrict g_3n_mi, T * __restrict g_3n_pi,
-                                     const T * __restrict a_re, const T * __restrict a_im,
-                                     const T * __restrict b_re, const T * __restrict b_im,
-                                     const T * __restrict c_re, const T * __restrict c_im,
-                                     const T * __restrict d_re, const T * __restrict d_im,
-                                     const T * __restrict co_1, const T * __restrict si_1_rev,
-                                     const T * __restrict co_2, const T * __restrict si_2_rev,
-                                     std::int32_t count);
+    static void butterfly (T da [], const T sa [], std::int32_t n, std::int32_t i, T co, T si);
+    static void combine_extremes (T da [], const T sa [], std::int32_t n);
+    static void combine_blocks (T da [], const T sa [], std::int32_t n, std::int32_t first,
+                                std::int32_t count, const T co [], const T si_rev []);
 
     std::int32_t _length;
     std::int32_t _nbr_bits;

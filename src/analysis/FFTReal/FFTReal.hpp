@@ -3,14 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <stdexcept>
 #include <utility>
-
-// The passes are inlined into both compiled copies of the transform.
-#if defined (__GNUC__)
-#define FFTREAL_FORCE_INLINE inline __attribute__ ((always_inline))
-#else
-#define FFTREAL_FORCE_INLINE inline
-#endif
 
 inline bool FFTReal_is_pow2 (std::int32_t x)
 {
@@ -29,7 +23,8 @@ FFTReal <T>::FFTReal (std::int32_t length)
 {
     assert (FFTReal_is_pow2 (length));
 
-    std::int32_t v = length - 1;
+    // Unsigned, so that a length of 0 or below still ends the count (at 31 or 32 bits).
+    std::uint32_t v = std::uint32_t (length) - 1u;
     std::int32_t count = 0;
     while ((v & ~0xFFFF) != 0)
     {
@@ -48,6 +43,10 @@ FFTReal <T>::FFTReal (std::int32_t length)
     }
     _nbr_bits = count;
     assert (_nbr_bits <= MAX_BIT_DEPTH);
+    if (_nbr_bits > MAX_BIT_DEPTH || (std::int32_t (1) << _nbr_bits) != length)
+    {
+        throw std::invalid_argument ("FFTReal: the length must be a power of two from 1 to 2^30");
+    }
 
     _work_buffer.resize (_length);
     init_bit_rev_table ();
@@ -56,33 +55,9 @@ FFTReal <T>::FFTReal (std::int32_t length)
 }
 
 template <class T>
-std::int32_t FFTReal <T>::get_length () const
-{
-    return _length;
-}
-
-template <class T>
-std::int32_t FFTReal <T>::get_nbr_bits () const
-{
-    return _nbr_bits;
-}
-
-template <class T>
 T * FFTReal <T>::use_buffer () const
 {
     return &_work_buffer [0];
-}
-
-template <class T>
-const DynArray <std::int32_t> & FFTReal <T>::get_bit_rev_table () const
-{
-    return _bit_rev_table;
-}
-
-template <class T>
-const DynArray <T> & FFTReal <T>::get_cos_table () const
-{
-    return _cos_table;
 }
 
 // Counts upward in reversed bit order: adding one from the top bit down.
@@ -180,77 +155,35 @@ void FFTReal <T>::forward_fft (T f [], const T x []) const
         break;
     }
 
-#if defined (FFTREAL_AVX2_DISPATCH)
-    if (cpu_has_avx2 ())
-    {
-        compute_general_avx2 (f, x);
-        return;
-    }
-#endif
-    compute_general_default (f, x);
-}
-
-template <class T>
-void FFTReal <T>::compute_general_default (T f [], const T x []) const
-{
     compute_general (f, x);
 }
-
-#if defined (FFTREAL_AVX2_DISPATCH)
-
-template <class T>
-bool FFTReal <T>::cpu_has_avx2 ()
-{
-    static const bool has_avx2 = [] ()
-    {
-        __builtin_cpu_init ();
-        return __builtin_cpu_supports ("avx2") != 0;
-    } ();
-    return has_avx2;
-}
-
-template <class T>
-__attribute__ ((target ("avx2")))
-void FFTReal <T>::compute_general_avx2 (T f [], const T x []) const
-{
-    compute_general (f, x);
-}
-
-#endif
 
 // N >= 8.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_general (T f [], const T x []) const
+void FFTReal <T>::compute_general (T f [], const T x []) const
 {
     // Each pass after the third flips the data between the two arrays; starting on the side
     // given by the parity of k makes the last pass land in f.
-    T * d_ptr;
-    T * s_ptr;
+    T * d_ptr = f;
+    T * s_ptr = use_buffer ();
     if ((_nbr_bits & 1) != 0)
     {
-        d_ptr = use_buffer ();
-        s_ptr = f;
-    }
-    else
-    {
-        d_ptr = f;
-        s_ptr = use_buffer ();
+        std::swap (d_ptr, s_ptr);
     }
 
     if (_nbr_bits == 3)
     {
-        compute_spectra_8 (s_ptr, x);
+        compute_spectrum_8 (s_ptr, x, &_bit_rev_table [0], 0);
         return;
     }
     // Passes 1 to 3 and table pass 3 in one sweep, which writes where table pass 3 would.
     compute_spectra_16 (d_ptr, x);
     std::swap (d_ptr, s_ptr);
 
-    // The table passes only mix values within spans of 2^(TABLE_PASS_LIMIT + 1), and the early
-    // ones within spans of 2^L1_CHUNK_BITS: each span goes through its passes while it stays in
-    // the cache. These are the operations of pass after pass in another order, with the same
-    // result. Pairs of passes run fused, in one sweep that lands where the first pass of the
-    // pair would have written; an even number of pairs leaves the last pass in f.
+    // Table passes 4 .. L1_CHUNK_BITS - 1 run span by span over spans of 2^L1_CHUNK_BITS, the
+    // rest up to TABLE_PASS_LIMIT over spans of 2^(TABLE_PASS_LIMIT + 1). Each pair of passes
+    // lands where its first pass would have written; an even number of pairs keeps the last
+    // pass in f.
     const int l1_bits = std::min (_nbr_bits, L1_CHUNK_BITS);
     const int l2_bits = std::min (_nbr_bits, TABLE_PASS_LIMIT + 1);
     int l1_pairs = (l1_bits - 4) / 2;
@@ -301,10 +234,8 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_general (T f [], const T x []) co
 // Passes 1 to 3 for the block of 8 at c: length-4 transforms of the bit-reversed input, then
 // the length-8 spectrum of each pair, whose only twiddle is e^(-j pi/4).
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectrum_8 (T * __restrict out,
-                                                           const T * __restrict x,
-                                                           const std::int32_t * __restrict rev,
-                                                           std::int32_t c)
+inline void FFTReal <T>::compute_spectrum_8 (T * __restrict out, const T * __restrict x,
+                                             const std::int32_t * __restrict rev, std::int32_t c)
 {
     T d [8];
     for (int q = 0; q < 8; q += 4)
@@ -336,24 +267,14 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectrum_8 (T * __restrict out,
     out [7] = v - d [3];
 }
 
-// N = 8 only.
-template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_8 (T * __restrict s,
-                                                          const T * __restrict x) const
-{
-    compute_spectrum_8 (s, x, &_bit_rev_table [0], 0);
-}
-
 // Passes 1 to 3 and table pass 3 (n = 8) in one sweep from x into d, each block of 16 staying
 // in registers.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
-                                                           const T * __restrict x) const
+void FFTReal <T>::compute_spectra_16 (T * __restrict d, const T * __restrict x) const
 {
     const std::int32_t * const rev = &_bit_rev_table [0];
-    const T co_1 = _cos_table [1];
-    const T co_2 = _cos_table [2];
-    const T co_3 = _cos_table [3];
+    // cos (i pi/8), i = 0 .. 3
+    const T co [4] = { T (1), _cos_table [1], _cos_table [2], _cos_table [3] };
 
     if (_length < 128)
     {
@@ -362,12 +283,12 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
             T s [16];
             compute_spectrum_8 (s, x, rev, c);
             compute_spectrum_8 (s + 8, x, rev, c + 8);
-            T * const da = d + c;
-            combine_extremes (da, s, 8);
+            combine_extremes (d + c, s, 8);
             // sin (i pi/8) = cos ((4 - i) pi/8)
-            butterfly (da, s, 8, 1, co_1, co_3);
-            butterfly (da, s, 8, 2, co_2, co_2);
-            butterfly (da, s, 8, 3, co_3, co_1);
+            for (int i = 1; i < 4; ++ i)
+            {
+                butterfly (d + c, s, 8, i, co [i], co [4 - i]);
+            }
         }
         return;
     }
@@ -381,7 +302,7 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
     {
         for (std::int32_t r = 0; r < sixteenth; r += LANES)
         {
-            compute_spectra_16_lanes (d + rev [r], x + r, rev, co_1, co_2, co_3);
+            compute_spectra_16_lanes (d + rev [r], x + r, rev, co);
         }
         return;
     }
@@ -392,14 +313,12 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
     const std::int32_t b_unit = _length >> 6;
     for (std::int32_t m = 0; m < b_unit; m += 64)
     {
-        const std::int32_t rev_m = rev [m];
         for (std::int32_t b = 0; b < sixteenth; b += b_unit)
         {
-            const std::int32_t rev_mb = rev_m + rev [b];
+            const std::int32_t rev_mb = rev [m] + rev [b];
             for (std::int32_t g = 0; g < 64; g += LANES)
             {
-                compute_spectra_16_lanes (d + rev_mb + rev [g], x + m + b + g, rev,
-                                          co_1, co_2, co_3);
+                compute_spectra_16_lanes (d + rev_mb + rev [g], x + m + b + g, rev, co);
             }
         }
     }
@@ -408,9 +327,9 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16 (T * __restrict d,
 // LANES blocks of 16 for compute_spectra_16: lane l reads xr [rev [q] + l], q = 0 .. 15, and
 // writes the block at dr + rev [l]. Every step is that of the scalar code, once per lane.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
-    T * __restrict dr, const T * __restrict xr, const std::int32_t * __restrict rev,
-    T co_1, T co_2, T co_3)
+inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * __restrict xr,
+                                                   const std::int32_t * __restrict rev,
+                                                   const T co [4])
 {
     const T h = static_cast <T> (SQRT2_2);
     T v [16] [LANES];
@@ -462,7 +381,6 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
 
     // Table pass 3, n = 8: sin (i pi/8) = cos ((4 - i) pi/8).
     T o [16] [LANES];
-    const T co [4] = { T (1), co_1, co_2, co_3 };
     for (int l = 0; l < LANES; ++ l)
     {
         o [0] [l] = e [0] [l] + e [8] [l];
@@ -502,8 +420,8 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_spectra_16_lanes (
 // One butterfly for pair i of the packed length-n spectra a (at sa) and b (at sa + n), giving
 // bins i and n - i of the length-2n spectrum at da. (co, si) = (cos, sin) (i pi/n).
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::butterfly (T * __restrict da, const T * __restrict sa,
-                                                  std::int32_t n, std::int32_t i, T co, T si)
+inline void FFTReal <T>::butterfly (T da [], const T sa [], std::int32_t n, std::int32_t i,
+                                    T co, T si)
 {
     const std::int32_t h = n >> 1;
     const T a = sa [i];
@@ -522,9 +440,7 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::butterfly (T * __restrict da, const T * _
 
 // Bins 0 and n/2 of both input spectra are real: sum, difference and copies.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::combine_extremes (T * __restrict da,
-                                                         const T * __restrict sa,
-                                                         std::int32_t n)
+inline void FFTReal <T>::combine_extremes (T da [], const T sa [], std::int32_t n)
 {
     const std::int32_t h = n >> 1;
     da [0] = sa [0] + sa [n];
@@ -533,47 +449,49 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::combine_extremes (T * __restrict da,
     da [n + h] = sa [n + h];
 }
 
-// The butterflies of i = 1 .. count as one loop over separate runs: every pointer addresses
-// its own run of values, which lets the compiler vectorise. The *_hi and si_rev runs are
-// addressed downwards from their pointer.
+// The butterflies i = first .. first + count - 1 of one pair of length-n spectra, with
+// co [j] = cos and si_rev [-j] = sin of (first + j) pi/n. Every stream gets its own pointer
+// (the upper ones run downwards) and ivdep states that no stream overlaps another, so that
+// the loop vectorises.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::combine_blocks (T * __restrict da_lo,
-                                                       T * __restrict da_hi,
-                                                       T * __restrict db_lo,
-                                                       T * __restrict db_hi,
-                                                       const T * __restrict sa_re,
-                                                       const T * __restrict sa_im,
-                                                       const T * __restrict sb_re,
-                                                       const T * __restrict sb_im,
-                                                       const T * __restrict co,
-                                                       const T * __restrict si_rev,
-                                                       std::int32_t count)
+inline void FFTReal <T>::combine_blocks (T da [], const T sa [], std::int32_t n,
+                                         std::int32_t first, std::int32_t count,
+                                         const T co [], const T si_rev [])
 {
-    for (std::int32_t i = 0; i < count; ++ i)
+    const std::int32_t h = n >> 1;
+    T * const da_lo = da + first;
+    T * const da_hi = da + n - first;
+    T * const db_lo = da + n + first;
+    T * const db_hi = da + 2 * n - first;
+    const T * const sa_re = sa + first;
+    const T * const sa_im = sa + h + first;
+    const T * const sb_re = sa + n + first;
+    const T * const sb_im = sa + n + h + first;
+#pragma GCC ivdep
+    for (std::int32_t j = 0; j < count; ++ j)
     {
-        const T c = co [i];
-        const T s = si_rev [-i];
-        const T a = sa_re [i];
-        const T ai = sa_im [i];
-        const T b = sb_re [i];
-        const T bi = sb_im [i];
+        const T c = co [j];
+        const T s = si_rev [-j];
+        const T a = sa_re [j];
+        const T ai = sa_im [j];
+        const T b = sb_re [j];
+        const T bi = sb_im [j];
 
         const T v = b * c - bi * s;
-        da_lo [i] = a + v;
-        da_hi [-i] = a - v;
+        da_lo [j] = a + v;
+        da_hi [-j] = a - v;
 
         const T w = b * s + bi * c;
-        db_lo [i] = w + ai;
-        db_hi [-i] = w - ai;
+        db_lo [j] = w + ai;
+        db_hi [-j] = w - ai;
     }
 }
 
 // Runs passes first .. end - 1 over the first len values, from s; pairs of passes fused at the
 // start.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_passes (int first, int end, int pairs,
-                                                             T d [], T s [],
-                                                             std::int32_t len) const
+inline void FFTReal <T>::compute_table_passes (int first, int end, int pairs, T d [], T s [],
+                                               std::int32_t len) const
 {
     int pass = first;
     for (int pair = 0; pair < pairs; ++ pair)
@@ -593,24 +511,16 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_passes (int first, int end,
 // first len values. Twiddles: cos (i pi/n) from the table segment of the level, and
 // sin (i pi/n) = cos ((h - i) pi/n) read from the same segment backwards.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass (int pass, T d [], const T s [],
-                                                           std::int32_t len) const
+inline void FFTReal <T>::compute_table_pass (int pass, T d [], const T s [],
+                                             std::int32_t len) const
 {
     const std::int32_t n = std::int32_t (1) << pass;
     const std::int32_t h = n >> 1;
     const T * const cos_ptr = &_cos_table [h - 4];
-
     for (std::int32_t c = 0; c < len; c += n * 2)
     {
-        const T * const sa = s + c;
-        const T * const sb = s + c + n;
-        T * const da = d + c;
-        T * const db = d + c + n;
-
-        combine_extremes (da, sa, n);
-        combine_blocks (da + 1, da + n - 1, db + 1, db + n - 1,
-                        sa + 1, sa + h + 1, sb + 1, sb + h + 1,
-                        cos_ptr + 1, cos_ptr + h - 1, h - 1);
+        combine_extremes (d + c, s + c, n);
+        combine_blocks (d + c, s + c, n, 1, h - 1, cos_ptr + 1, cos_ptr + h - 1);
     }
 }
 
@@ -619,11 +529,12 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass (int pass, T d [], con
 // length-4n spectrum G at once. The butterfly i of the first pass gives the inputs of the
 // butterflies i and n - i of the second one, so E and F never leave the registers.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass_pair (int pass, T d [], const T s [],
-                                                                std::int32_t len) const
+inline void FFTReal <T>::compute_table_pass_pair (int pass, T d [], const T s [],
+                                                  std::int32_t len) const
 {
     const std::int32_t n = std::int32_t (1) << pass;
     const std::int32_t h = n >> 1;
+    // cos (i pi/n) and cos (i pi/2n); the sines are the same segments read backwards.
     const T * const cos_1 = &_cos_table [h - 4];
     const T * const cos_2 = &_cos_table [n - 4];
 
@@ -650,91 +561,52 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_table_pass_pair (int pass, T d []
         const T ai = sb [h];
         const T b = sc [h];
         const T bi = sd [h];
-        const T v = b * cos_2 [h] - bi * cos_2 [h];
-        g [h] = a + v;
-        g [2 * n - h] = a - v;
-        const T w = b * cos_2 [h] + bi * cos_2 [h];
-        g [2 * n + h] = w + ai;
-        g [4 * n - h] = w - ai;
+        const T v_h = b * cos_2 [h] - bi * cos_2 [h];
+        g [h] = a + v_h;
+        g [2 * n - h] = a - v_h;
+        const T w_h = b * cos_2 [h] + bi * cos_2 [h];
+        g [2 * n + h] = w_h + ai;
+        g [4 * n - h] = w_h - ai;
 
-        combine_block_pairs (g + 1, g + 2 * n - 1, g + 2 * n + 1, g + 4 * n - 1,
-                             g + n - 1, g + n + 1, g + 3 * n - 1, g + 3 * n + 1,
-                             sa + 1, sa + h + 1, sb + 1, sb + h + 1,
-                             sc + 1, sc + h + 1, sd + 1, sd + h + 1,
-                             cos_1 + 1, cos_1 + h - 1, cos_2 + 1, cos_2 + n - 1, h - 1);
-    }
-}
+        // As in combine_blocks, the streams that run downwards are read and written at -i.
+#pragma GCC ivdep
+        for (std::int32_t i = 1; i < h; ++ i)
+        {
+            // First pass, butterfly i of A and B, then of C and D.
+            const T c_1 = cos_1 [i];
+            const T s_1 = cos_1 [h - i];
+            T v = sb [i] * c_1 - sb [h + i] * s_1;
+            T w = sb [i] * s_1 + sb [h + i] * c_1;
+            const T e_i = sa [i] + v;
+            const T e_n_mi = sa [i] - v;
+            const T e_n_pi = w + sa [h + i];
+            const T e_2n_mi = w - sa [h + i];
 
-// The fused butterflies of i = 1 .. count for compute_table_pass_pair; g_x_my and g_x_py
-// address G from bin x*n minus and plus i. As in combine_blocks, every run has its own
-// pointer and the *_mi and *_rev ones are addressed downwards.
-template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::combine_block_pairs (T * __restrict g_i,
-                                                            T * __restrict g_2n_mi,
-                                                            T * __restrict g_2n_pi,
-                                                            T * __restrict g_4n_mi,
-                                                            T * __restrict g_n_mi,
-                                                            T * __restrict g_n_pi,
-                                                            T * __restrict g_3n_mi,
-                                                            T * __restrict g_3n_pi,
-                                                            const T * __restrict a_re,
-                                                            const T * __restrict a_im,
-                                                            const T * __restrict b_re,
-                                                            const T * __restrict b_im,
-                                                            const T * __restrict c_re,
-                                                            const T * __restrict c_im,
-                                                            const T * __restrict d_re,
-                                                            const T * __restrict d_im,
-                                                            const T * __restrict co_1,
-                                                            const T * __restrict si_1_rev,
-                                                            const T * __restrict co_2,
-                                                            const T * __restrict si_2_rev,
-                                                            std::int32_t count)
-{
-    for (std::int32_t i = 0; i < count; ++ i)
-    {
-        // First pass, butterfly i of A and B, then of C and D.
-        const T c_1 = co_1 [i];
-        const T s_1 = si_1_rev [-i];
-        T a = a_re [i];
-        T ai = a_im [i];
-        T b = b_re [i];
-        T bi = b_im [i];
-        T v = b * c_1 - bi * s_1;
-        T w = b * s_1 + bi * c_1;
-        const T e_i = a + v;
-        const T e_n_mi = a - v;
-        const T e_n_pi = w + ai;
-        const T e_2n_mi = w - ai;
+            v = sd [i] * c_1 - sd [h + i] * s_1;
+            w = sd [i] * s_1 + sd [h + i] * c_1;
+            const T f_i = sc [i] + v;
+            const T f_n_mi = sc [i] - v;
+            const T f_n_pi = w + sc [h + i];
+            const T f_2n_mi = w - sc [h + i];
 
-        a = c_re [i];
-        ai = c_im [i];
-        b = d_re [i];
-        bi = d_im [i];
-        v = b * c_1 - bi * s_1;
-        w = b * s_1 + bi * c_1;
-        const T f_i = a + v;
-        const T f_n_mi = a - v;
-        const T f_n_pi = w + ai;
-        const T f_2n_mi = w - ai;
+            // Second pass, butterfly i, with (cos, sin) (i pi / 2n) ...
+            const T c_2 = cos_2 [i];
+            const T s_2 = cos_2 [n - i];
+            v = f_i * c_2 - f_n_pi * s_2;
+            w = f_i * s_2 + f_n_pi * c_2;
+            g [i] = e_i + v;
+            g [2 * n - i] = e_i - v;
+            g [2 * n + i] = w + e_n_pi;
+            g [4 * n - i] = w - e_n_pi;
 
-        // Second pass, butterfly i, with (cos, sin) (i pi / 2n) ...
-        const T c_2 = co_2 [i];
-        const T s_2 = si_2_rev [-i];
-        v = f_i * c_2 - f_n_pi * s_2;
-        w = f_i * s_2 + f_n_pi * c_2;
-        g_i [i] = e_i + v;
-        g_2n_mi [-i] = e_i - v;
-        g_2n_pi [i] = w + e_n_pi;
-        g_4n_mi [-i] = w - e_n_pi;
-
-        // ... and butterfly n - i, whose cosine and sine are those of i swapped.
-        v = f_n_mi * s_2 - f_2n_mi * c_2;
-        w = f_n_mi * c_2 + f_2n_mi * s_2;
-        g_n_mi [-i] = e_n_mi + v;
-        g_n_pi [i] = e_n_mi - v;
-        g_3n_mi [-i] = w + e_2n_mi;
-        g_3n_pi [i] = w - e_2n_mi;
+            // ... and butterfly n - i, whose cosine and sine are those of i swapped.
+            v = f_n_mi * s_2 - f_2n_mi * c_2;
+            w = f_n_mi * c_2 + f_2n_mi * s_2;
+            g [n - i] = e_n_mi + v;
+            g [n + i] = e_n_mi - v;
+            g [3 * n - i] = w + e_2n_mi;
+            g [3 * n + i] = w - e_2n_mi;
+        }
     }
 }
 
@@ -743,8 +615,7 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::combine_block_pairs (T * __restrict g_i,
 // dependent multiplications sets the pace there; its twiddles are kept for a stretch of i and
 // applied to the other blocks at full speed.
 template <class T>
-FFTREAL_FORCE_INLINE void FFTReal <T>::compute_oscillator_pass (int pass, T d [],
-                                                                const T s []) const
+void FFTReal <T>::compute_oscillator_pass (int pass, T d [], const T s []) const
 {
     const std::int32_t n = std::int32_t (1) << pass;
     const std::int32_t h = n >> 1;
@@ -775,17 +646,8 @@ FFTREAL_FORCE_INLINE void FFTReal <T>::compute_oscillator_pass (int pass, T d []
 
         for (std::int32_t c = n * 2; c < _length; c += n * 2)
         {
-            const T * const sa = s + c;
-            const T * const sb = s + c + n;
-            T * const da = d + c;
-            T * const db = d + c + n;
-            combine_blocks (da + i_first, da + n - i_first, db + i_first, db + n - i_first,
-                            sa + i_first, sa + h + i_first, sb + i_first, sb + h + i_first,
-                            co_buf, si_buf + count - 1, count);
+            combine_blocks (d + c, s + c, n, i_first, count, co_buf, si_buf + count - 1);
         }
     }
     osc_member = osc;
 }
-
-#undef FFTREAL_FORCE_INLINE
-#undef FFTREAL_AVX2_DISPATCH
