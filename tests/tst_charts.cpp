@@ -77,7 +77,7 @@ void TestCharts::longSeriesKeepEachColumnsExtremes()
     QVector<double> x(count), y(count);
     for (int i = 0; i < count; ++i) {
         x[i] = 0.5 * i;
-        y[i] = 0.001 * ((i * 7919) % 13);
+        y[i] = 0.001 * ((qint64(i) * 7919) % 13);
     }
     y[count / 3] = -1.0; // one narrow trough and one narrow peak
     y[2 * count / 3] = 1.0;
