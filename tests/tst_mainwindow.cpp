@@ -82,27 +82,25 @@ void TestMainWindow::titleAndQuit()
 
 void TestMainWindow::preparation_data()
 {
-    QTest::addColumn<bool>("experiment");     // the button pressed for the second session
+    QTest::addColumn<bool>("experiment");     // the button pressed; else Practice
     QTest::addColumn<int>("cancelAnswer");    // to the question after a cancelled dialog; 0: no cancel
-    QTest::addColumn<QByteArray>("formTag");  // of the file chosen: "WAVE", or not a WAV file
     QTest::addColumn<QString>("lastDialog");  // title and start of the text of the last dialog
     const QString chooser = "Select a target sound file: <desktop>";
-    QTest::newRow("experiment") << true << 0 << QByteArray("WAVE") << chooser;
-    QTest::newRow("cancel, then No") << false << int(QMessageBox::No) << QByteArray("WAVE")
+    QTest::newRow("experiment") << true << 0 << chooser;
+    QTest::newRow("cancel, then No") << false << int(QMessageBox::No)
                                      << "Question: This folder contains no .wav files.\n"
                                         "Do you want to select another folder?";
-    QTest::newRow("cancel, Yes, a file") << false << int(QMessageBox::Yes) << QByteArray("WAVE") << chooser;
-    QTest::newRow("not a WAV file") << false << 0 << QByteArray("TEXT")
-                                    << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav";
+    QTest::newRow("cancel, Yes, a file") << false << int(QMessageBox::Yes) << chooser;
+    QTest::newRow("not a WAV file") << false << 0 << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav";
 }
 
 void TestMainWindow::preparation()
 {
     QFETCH(bool, experiment);
     QFETCH(int, cancelAnswer);
-    QFETCH(QByteArray, formTag);
     QFETCH(QString, lastDialog);
     const QString chosen = desktop->filePath("chosen.wav");
+    const QByteArray formTag = lastDialog.startsWith("Warning") ? "TEXT" : "WAVE"; // not a WAV file, or one
     QVERIFY(WavBuilder().waveTag(formTag).data(WavBuilder::pcm16(QVector<double>(4000, 0.5))).writeTo(chosen));
     // As an earlier run leaves the window.
     window->parameters.trials = {TrialRecord()};
