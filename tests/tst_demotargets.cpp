@@ -59,7 +59,7 @@ void TestDemoTargets::targetMatchesItsDescription()
             bin += x[i] * std::polar(1.0, -2.0 * M_PI * (k * i % frames) / frames);
         return std::abs(bin);
     };
-    const double strongest = amplitude(partials[levels.indexOf(1.0)] / 4);
+    const double strongest = amplitude(partials[levels.indexOf(1.0)] / 4); // the component at level 1
     for (int k = 1; k < frames / 2; ++k) {
         const int n = partials.indexOf(4 * k);
         const bool skirt = n < 0 && std::any_of(partials.cbegin(), partials.cend(), [k](int f) { return qAbs(4 * k - f) <= 8; });

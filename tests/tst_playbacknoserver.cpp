@@ -25,7 +25,6 @@ void TestPlaybackNoServer::failedSoundsEndTheirPresentations()
     QVERIFY(window.statusBar()->currentMessage().endsWith("the listener will hear nothing."));
     window.parameters.sampleCount = 400;
     window.targetSignal = QVector<double>(400, 0.5);
-    window.parameters.trials.resize(1);
     window.playOrder = {0};
     window.parameters.soundDuration = window.parameters.silentInterval = 0.0;
     QSignalSpy playing(&window, SIGNAL(soundPlaying(int)));
