@@ -5,7 +5,6 @@
 #include <QAudioDeviceInfo>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 // With no sound server each request must still end its presentation (the listener's window
@@ -26,29 +25,23 @@ void TestPlaybackNoServer::failedSoundsEndTheirPresentations()
     QVERIFY(window.statusBar()->currentMessage().endsWith("the listener will hear nothing."));
     window.parameters.sampleCount = 400;
     window.targetSignal = QVector<double>(400, 0.5);
-    window.parameters.trials.resize(1);
     window.playOrder = {0};
     window.parameters.soundDuration = window.parameters.silentInterval = 0.0;
     QSignalSpy playing(&window, SIGNAL(soundPlaying(int)));
     for (int response : {4, 2}) { // a sinusoid, then the target
-        const int before = playing.size();
+        playing.clear();
         QTest::ignoreMessage(QtWarningMsg, "Audio stopped unexpectedly");
         QVERIFY(QMetaObject::invokeMethod(&window, "updateMainwindow", Q_ARG(qint32, response), Q_ARG(qint32, 730)));
-        QTRY_COMPARE(playing.size(), before + 2);
-        QVERIFY(!window.audioBytes && !window.audioBuffer && !window.audioOutput);
+        QTRY_COMPARE(playing.size(), 2);
+        QCOMPARE(QVariantList({playing.at(0).at(0), playing.at(1).at(0)}), QVariantList({1, -1}));
     }
-    QList<int> seen;
-    for (const QList<QVariant> &arguments : qAsConst(playing))
-        seen << arguments.first().toInt();
-    QCOMPARE(seen, QList<int>({1, -1, 1, -1}));
     QVERIFY(window.statusBar()->currentMessage().startsWith("A sound could not be played"));
 }
 
 int main(int argc, char **argv)
 {
-    // Before the application exists: the sound plugin looks for a socket in an empty folder.
-    QTemporaryDir noServer;
-    qputenv("PULSE_SERVER", QByteArray("unix:") + QFile::encodeName(noServer.filePath(QStringLiteral("native"))));
+    // Before the application exists: the sound plugin looks for a socket that cannot exist.
+    qputenv("PULSE_SERVER", "unix:/dev/null/native");
     QApplication application(argc, argv);
     TestPlaybackNoServer test;
     return QTest::qExec(&test, argc, argv);

@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 
 // Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME into a fresh folder for the lifetime of the
-// object, so that the desktop folder the program opens dialogs in and saves results to, and its
-// data folder, belong to the test.
+// object, so that the desktop and data folders the program uses belong to the test.
 class TemporaryDesktop
 {
 public:
@@ -24,12 +23,8 @@ public:
     }
     ~TemporaryDesktop()
     {
-        for (int i = 0; i < previous.size(); ++i) {
-            if (previous[i].isNull())
-                qunsetenv(names[i]);
-            else
-                qputenv(names[i], previous[i]);
-        }
+        for (int i = 0; i < previous.size(); ++i)
+            previous[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], previous[i]);
     }
 
     bool isValid() const { return valid; }

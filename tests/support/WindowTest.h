@@ -7,9 +7,8 @@
 #include <QTest>
 #include <memory>
 
-// Base of the tests that each need a fresh experimenter window whose desktop folder is their own.
-// QtTest finds init() and cleanup() here; a test that needs more set-up declares its own init()
-// and calls this one first.
+// Base of the tests that each need a fresh experimenter window with a desktop folder of its own.
+// A test that needs more set-up declares its own init() and calls this one first.
 class WindowTest : public QObject
 {
     Q_OBJECT
