@@ -6,22 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
 template <typename T>
-QByteArray le(T value)
+static QByteArray le(T value)
 {
     QByteArray bytes(sizeof(T), '\0');
     qToLittleEndian(value, bytes.data());
     return bytes;
 }
-
-QByteArray tag(const QByteArray &text)
-{
-    return text.leftJustified(4, ' ', true);
-}
-
-} // namespace
 
 WavBuilder &WavBuilder::extensible(const QByteArray &subFormat)
 {
@@ -33,23 +24,19 @@ WavBuilder &WavBuilder::extensible(const QByteArray &subFormat)
 
 QByteArray WavBuilder::chunk(const QByteArray &id, const QByteArray &body)
 {
-    return tag(id) + le(quint32(body.size())) + body + QByteArray(body.size() % 2, '\0');
+    return id + le(quint32(body.size())) + body + QByteArray(body.size() % 2, '\0');
 }
 
 QByteArray WavBuilder::bytes() const
 {
-    const quint16 align = blockAlignValue.value_or(quint16(channelCount * (bits / 8)));
-    QByteArray extra = extraFmt;
-    if (format == 0xFFFE && extra.size() >= 4)
-        extra.replace(2, 2, le(bits));
-    const QByteArray fmtBody = le(format) + le(channelCount) + le(rate) + le(byteRateValue.value_or(rate * align))
+    const quint16 align = quint16(channelCount * (bits / 8));
+    const QByteArray extra = format == 0xFFFE && extraFmt.size() >= 4 ? QByteArray(extraFmt).replace(2, 2, le(bits)) : extraFmt;
+    const QByteArray fmtBody = le(format) + le(channelCount) + le(rate) + le(quint32(rate * align))
         + le(align) + le(bits) + extra;
-    const QByteArray body = tag(wave) + tag(fmtId) + le(fmtSizeValue.value_or(quint32(fmtBody.size()))) + fmtBody
-        + before + tag(dataId) + le(dataSizeValue.value_or(quint32(sampleBytes.size()))) + sampleBytes + after;
-    QByteArray file = tag(riff) + le(riffSizeValue.value_or(quint32(body.size()))) + body;
-    if (truncation >= 0)
-        file.truncate(truncation);
-    return file;
+    const QByteArray body = wave + fmtId + le(fmtSizeValue.value_or(quint32(fmtBody.size()))) + fmtBody
+        + before + dataId + le(dataSizeValue.value_or(quint32(sampleBytes.size()))) + sampleBytes + after;
+    const QByteArray file = riff + le(quint32(body.size())) + body;
+    return truncation >= 0 ? file.left(truncation) : file;
 }
 
 bool WavBuilder::writeTo(const QString &path) const
@@ -65,11 +52,6 @@ QByteArray WavBuilder::pcm16(const QVector<double> &values)
     for (double value : values)
         out += le(qint16(std::clamp(std::round(value * 32768.0), -32768.0, 32767.0)));
     return out;
-}
-
-bool WavBuilder::writeMono16(const QString &path, const QVector<double> &samples, quint32 sampleRate)
-{
-    return WavBuilder().sampleRate(sampleRate).data(pcm16(samples)).writeTo(path);
 }
 
 bool WavBuilder::writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right,

@@ -6,27 +6,21 @@
 #include <QVector>
 #include <optional>
 
-// The bytes of a WAV file for tests. By default: "RIFF", "WAVE", a 16-byte "fmt " chunk of 16-bit
-// mono linear PCM at 40000 Hz, then an empty "data" chunk. Every field can be overridden; sizes,
-// byte rate and block align follow the content unless set. Order: RIFF header, fmt chunk, chunks
-// before data, data chunk, chunks after data; truncateTo() then cuts the whole. Chunks other than
-// data get their pad byte when odd-sized.
-//
-//   WavBuilder().bitsPerSample(24).channels(2).extensible().data(bytes).writeTo(path);
+// The bytes of a WAV file for tests: "RIFF", "WAVE", a 16-byte "fmt " chunk (16-bit mono linear PCM
+// at 40000 Hz unless set), chunks before data, the "data" chunk (empty unless set), chunks after
+// data; truncateTo(size) then keeps the first size bytes. Tags are four bytes, written as given.
+// Sizes, byte rate and block align follow the content; fmtSize() and dataSize() change only the
+// declared size. Chunks other than data get their pad byte when odd-sized.
 class WavBuilder
 {
 public:
     WavBuilder &riffTag(const QByteArray &tag) { riff = tag; return *this; }
-    WavBuilder &riffSize(quint32 size) { riffSizeValue = size; return *this; }
     WavBuilder &waveTag(const QByteArray &tag) { wave = tag; return *this; }
     WavBuilder &fmtTag(const QByteArray &tag) { fmtId = tag; return *this; }
-    // Declared size only; the body written stays as built.
     WavBuilder &fmtSize(quint32 size) { fmtSizeValue = size; return *this; }
     WavBuilder &formatCode(quint16 code) { format = code; return *this; }
     WavBuilder &channels(quint16 count) { channelCount = count; return *this; }
     WavBuilder &sampleRate(quint32 hz) { rate = hz; return *this; }
-    WavBuilder &byteRate(quint32 bytesPerSecond) { byteRateValue = bytesPerSecond; return *this; }
-    WavBuilder &blockAlign(quint16 bytesPerFrame) { blockAlignValue = bytesPerFrame; return *this; }
     WavBuilder &bitsPerSample(quint16 count) { bits = count; return *this; }
     // Appended to the 16-byte format body (two zero bytes make the common 18-byte chunk).
     WavBuilder &fmtExtra(const QByteArray &bytes) { extraFmt = bytes; return *this; }
@@ -35,10 +29,8 @@ public:
     WavBuilder &chunkBeforeData(const QByteArray &id, const QByteArray &body) { before += chunk(id, body); return *this; }
     WavBuilder &chunkAfterData(const QByteArray &id, const QByteArray &body) { after += chunk(id, body); return *this; }
     WavBuilder &dataTag(const QByteArray &tag) { dataId = tag; return *this; }
-    // Declared size only; the bytes written stay as given to data().
     WavBuilder &dataSize(quint32 size) { dataSizeValue = size; return *this; }
     WavBuilder &data(const QByteArray &bytes) { sampleBytes = bytes; return *this; }
-    // Keeps only the first size bytes of the file.
     WavBuilder &truncateTo(int size) { truncation = size; return *this; }
 
     QByteArray bytes() const;
@@ -51,9 +43,11 @@ public:
     // multiple of 1/32768 comes back from the reader exactly.
     static QByteArray pcm16(const QVector<double> &values);
     // Canonical 16-bit files; stereo pads the shorter channel with zeros.
-    static bool writeMono16(const QString &path, const QVector<double> &samples, quint32 sampleRate);
-    static bool writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right,
-                              quint32 sampleRate);
+    static bool writeMono16(const QString &path, const QVector<double> &samples, quint32 sampleRate)
+    {
+        return WavBuilder().sampleRate(sampleRate).data(pcm16(samples)).writeTo(path);
+    }
+    static bool writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right, quint32 sampleRate);
 
 private:
     static QByteArray chunk(const QByteArray &id, const QByteArray &body);
@@ -62,8 +56,7 @@ private:
     quint16 format = 1, channelCount = 1, bits = 16;
     quint32 rate = 40000;
     QByteArray extraFmt, sampleBytes, before, after;
-    std::optional<quint32> riffSizeValue, fmtSizeValue, byteRateValue, dataSizeValue;
-    std::optional<quint16> blockAlignValue;
+    std::optional<quint32> fmtSizeValue, dataSizeValue;
     int truncation = -1;
 };
 
