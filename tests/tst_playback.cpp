@@ -1,4 +1,3 @@
-#include "app/MainWindow.h"
 #include "audio/Sinusoid.h"
 #include "support/SinkRecorder.h"
 #include "support/WavBuilder.h"

@@ -1,5 +1,4 @@
 #include "analysis/Spectrum.h"
-#include "app/MainWindow.h"
 #include "audio/SignalTools.h"
 #include "support/WindowTest.h"
 #include "support/WavBuilder.h"
