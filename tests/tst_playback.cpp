@@ -10,16 +10,12 @@
 #include <QTest>
 #include <cmath>
 
-namespace {
-
 // The first count samples (none for a negative count), as the sink holds them.
-QVector<float> toSingle(const QVector<double> &signal, int count)
+static QVector<float> toSingle(const QVector<double> &signal, int count)
 {
     const QVector<double> head = signal.mid(0, qMax(0, count));
     return QVector<float>(head.cbegin(), head.cend());
 }
-
-} // namespace
 
 // What reaches the test server's null sink is recorded from its monitor and compared with the
 // stimulus bit for bit: target and sinusoid are sines whose samples need every bit of a double.
