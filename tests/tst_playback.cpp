@@ -1,4 +1,3 @@
-#include "app/MainWindow.h"
 #include "audio/Sinusoid.h"
 #include "support/SinkRecorder.h"
 #include "support/WavBuilder.h"
@@ -11,17 +10,12 @@
 #include <QTest>
 #include <cmath>
 
-namespace {
-
-QVector<float> toSingle(const QVector<double> &signal, int count)
+// The first count samples (none for a negative count), as the sink holds them.
+static QVector<float> toSingle(const QVector<double> &signal, int count)
 {
-    QVector<float> single(qBound(0, count, signal.size()));
-    for (int i = 0; i < single.size(); ++i)
-        single[i] = static_cast<float>(signal[i]);
-    return single;
+    const QVector<double> head = signal.mid(0, qMax(0, count));
+    return QVector<float>(head.cbegin(), head.cend());
 }
-
-} // namespace
 
 // What reaches the test server's null sink is recorded from its monitor and compared with the
 // stimulus bit for bit: target and sinusoid are sines whose samples need every bit of a double.
@@ -42,19 +36,16 @@ void TestPlayback::presentation_data()
     QTest::addColumn<bool>("sinusoidMode");
     QTest::addColumn<int>("stimulusLength"); // 0 with fileRate: a 440 Hz file at that rate is loaded
     QTest::addColumn<int>("sampleCount");
-    QTest::addColumn<int>("fileRate");
-    QTest::addColumn<QString>("event"); // a target cut short by the request, or the window closed
+    QTest::addColumn<int>("fileRate"); // the row name tells a target cut short or the window closed
 
-    QTest::newRow("target") << false << 10000 << 10000 << 0 << "";
-    QTest::newRow("sinusoid") << true << 10000 << 10000 << 0 << "";
-    QTest::newRow("target 500 ms") << false << 20000 << 20000 << 0 << "";
-    QTest::newRow("short sinusoid") << true << 6000 << 10000 << 0 << "";
-    QTest::newRow("empty target") << false << 0 << 10000 << 0 << "";
-    QTest::newRow("negative count") << false << 10000 << -4 << 0 << "";
-    QTest::newRow("44100 Hz file at 440 Hz") << false << 0 << 10000 << 44100 << "";
-    QTest::newRow("sinusoid cutting a target") << true << 10000 << 10000 << 0 << "cutting a target";
-    QTest::newRow("closed while it plays") << false << 10000 << 10000 << 0 << "closed while it plays";
-    QTest::newRow("closed right after the end") << false << 10000 << 10000 << 0 << "closed at the end";
+    QTest::newRow("target 500 ms") << false << 20000 << 20000 << 0;
+    QTest::newRow("short sinusoid") << true << 6000 << 10000 << 0;
+    QTest::newRow("empty target") << false << 0 << 10000 << 0;
+    QTest::newRow("negative count") << false << 10000 << -4 << 0;
+    QTest::newRow("44100 Hz file at 440 Hz") << false << 0 << 10000 << 44100;
+    QTest::newRow("sinusoid cutting a target") << true << 10000 << 10000 << 0;
+    QTest::newRow("closed while it plays") << false << 10000 << 10000 << 0;
+    QTest::newRow("closed right after the end") << false << 10000 << 10000 << 0;
 }
 
 // One start, one end after the whole stimulus (never more) reached the sink, and nothing else.
@@ -64,7 +55,7 @@ void TestPlayback::presentation()
     QFETCH(int, stimulusLength);
     QFETCH(int, sampleCount);
     QFETCH(int, fileRate);
-    QFETCH(QString, event);
+    const QByteArray event = QTest::currentDataTag();
     window->targetSignal = sinusoidSamples(stimulusLength, 1234.5, 40000.0);
     window->sinusoidSignal = sinusoidSamples(stimulusLength, 1000.0, 40000.0);
     TrialRecord record;
@@ -72,13 +63,13 @@ void TestPlayback::presentation()
     record.fileName = "tone.wav";
     window->parameters.trials = {record};
     window->playOrder = {0};
-    const QVector<double> tone = sinusoidSamples(fileRate / 4, 440.0, fileRate);
+    const QVector<double> tone = sinusoidSamples(fileRate / 4, 440.0, fileRate); // 250 ms
     QVERIFY(!fileRate || WavBuilder::writeMono16(desktop->filePath("tone.wav"), tone, quint32(fileRate)));
     QVERIFY2(!fileRate || window->loadTargetSound(), qPrintable(window->targetLoadError));
     window->parameters.sampleCount = sampleCount;
     QPointer<QAudioOutput> interrupted;
     qint64 cutOnset = -1;
-    if (event == "cutting a target") {
+    if (event == "sinusoid cutting a target") {
         const qint64 mark = recorder.mark();
         QVERIFY(QMetaObject::invokeMethod(window.get(), "playOneSound"));
         interrupted = window->audioOutput;

@@ -40,9 +40,8 @@ private:
 void TestWavFile::readsOrRefuses_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("format");      // the canonical code after the read; 0: refused
     QTest::addColumn<QString>("message"); // the line on standard error, before the path
-    QTest::addColumn<QVector<double>>("samples");
+    QTest::addColumn<QVector<double>>("samples"); // none, with a message: refused
 
     using V = QVector<double>;
     const auto hex = QByteArray::fromHex;
@@ -50,60 +49,49 @@ void TestWavFile::readsOrRefuses_data()
     const auto float32 = [] { return WavBuilder().formatCode(3).bitsPerSample(32); };
     const V r4{0.5, -0.25, 0.125, -1.0}, none;
     const auto wav = [&r4] { return WavBuilder().data(WavBuilder::pcm16(r4)); };
-    const QByteArray floats = hex("000080bfcdcccc3d0000c03f000010c0");
-    const V floatValues{-1.0, double(0.1f), 1.5, -2.25};
-    const QString notPcm("Not a PCM (linear quantitation) or IEEE float WAV file: ");
-    const QString badBits("Not a 8-bit, 16-bit, 24-bit or 32-bit PCM WAV file: ");
-    const QString tooShort("Format chunk is too short: "), noData("No data chunk in WAV file: ");
 
-    QTest::newRow("8-bit") << pcm(8).data(hex("8000ff")).bytes() << 1 << "" << V{0.0, -1.0, 1 - 0x1p-7};
-    QTest::newRow("16-bit") << pcm(16).data(hex("0080ff7f0000ffff")).bytes() << 1 << "" << V{-1.0, 1 - 0x1p-15, 0.0, -0x1p-15};
-    QTest::newRow("24-bit, part") << pcm(24).data(hex("000080ffff7fffffff1122")).bytes() << 1 << "" << V{-1.0, 1 - 0x1p-23, -0x1p-23};
-    QTest::newRow("32-bit") << pcm(32).data(hex("00000080ffffff7fffffffff00000040")).bytes() << 1 << ""
-                            << V{-1.0, 1 - 0x1p-31, -0x1p-31, 0.5};
-    QTest::newRow("float 32 beyond 1") << float32().data(floats).bytes() << 3 << "" << floatValues;
+    QTest::newRow("8-bit") << pcm(8).data(hex("8000ff")).bytes() << "" << V{0.0, -1.0, 1 - 0x1p-7};
+    QTest::newRow("24-bit, part") << pcm(24).data(hex("000080ffff7fffffff1122")).bytes() << "" << V{-1.0, 1 - 0x1p-23, -0x1p-23};
     QTest::newRow("float 64") << float32().bitsPerSample(64).data(hex("9a9999999999b93f59f3f8c21f6ea5810000000000000840")).bytes()
-                              << 3 << "" << V{0.1, -1e-300, 3.0};
-    QTest::newRow("0xFFFE float") << float32().extensible(WavBuilder::floatSubFormat()).data(floats).bytes() << 3 << "" << floatValues;
-    QTest::newRow("0xFFFE 32-bit PCM, 3 channels") << pcm(32).channels(3).extensible().data(hex("00000040000000c000000020")).bytes()
-                                                   << 1 << "" << V{0.5, -0.5, 0.25};
+                              << "" << V{0.1, -1e-300, 3.0};
+    QTest::newRow("0xFFFE float") << float32().extensible(WavBuilder::floatSubFormat()).data(hex("0000c03f000010c0cdcccc3d")).bytes()
+                                  << "" << V{1.5, -2.25, double(0.1f)};
+    QTest::newRow("0xFFFE 32-bit PCM") << pcm(32).channels(3).extensible().data(hex("00000080ffffff7fffffffff00000040")).bytes()
+                                       << "" << V{-1.0, 1 - 0x1p-31, -0x1p-31, 0.5};
     QTest::newRow("data before fmt")
-        << wav().fmtTag("junk").chunkAfterData("fmt ", hex("01000100409c00008038010002001000")).bytes() << 1 << "" << r4;
-    QTest::newRow("18-byte fmt") << wav().fmtExtra(QByteArray(2, '\0')).bytes() << 1 << "" << r4;
-    QTest::newRow("odd chunk, pad byte") << wav().chunkBeforeData("JUNK", "abc").bytes() << 1 << "" << r4;
-    QTest::newRow("RIFF not checked") << wav().riffTag("JUNK").bytes() << 1 << "" << r4;
-    QTest::newRow("dataSize 0") << WavBuilder().bytes() << 1 << "" << none;
-    QTest::newRow("dataSize 0xFFFFFFFF") << WavBuilder().dataSize(0xFFFFFFFF).data(WavBuilder::pcm16(r4) + "x").bytes() << 1
+        << wav().fmtTag("junk").chunkAfterData("fmt ", hex("01000100409c00008038010002001000")).bytes() << "" << r4;
+    QTest::newRow("18-byte fmt") << wav().fmtExtra(QByteArray(2, '\0')).bytes() << "" << r4;
+    QTest::newRow("odd chunk, pad byte") << wav().chunkBeforeData("JUNK", "abc").bytes() << "" << r4;
+    QTest::newRow("RIFF not checked") << wav().riffTag("JUNK").bytes() << "" << r4;
+    QTest::newRow("dataSize 0") << WavBuilder().bytes() << "" << none;
+    QTest::newRow("dataSize 0xFFFFFFFF") << WavBuilder().dataSize(0xFFFFFFFF).data(WavBuilder::pcm16(r4) + "x").bytes()
                                          << "WAV data is shorter than its header says (only 9 of 4294967295 bytes present): " << r4;
 
-    QTest::newRow("empty") << QByteArray() << 0 << "Header size is zero. " << none;
-    QTest::newRow("cut at 43") << wav().truncateTo(43).bytes() << 0 << "Header is incomplete (43 of 44 bytes): " << none;
-    QTest::newRow("WAVE missing") << wav().waveTag("AVI ").bytes() << 0 << "Not a WAV file: " << none;
-    QTest::newRow("format 0") << wav().formatCode(0).bytes() << 0 << notPcm << none;
-    QTest::newRow("0xFFFE other GUID") << wav().extensible(hex("0100000000001000800000aa00389b72")).bytes() << 0 << notPcm << none;
-    QTest::newRow("0xFFFE in 16 bytes") << wav().formatCode(0xFFFE).bytes() << 0 << tooShort << none;
+    QTest::newRow("empty") << QByteArray() << "Header size is zero. " << none;
+    QTest::newRow("cut at 43") << wav().truncateTo(43).bytes() << "Header is incomplete (43 of 44 bytes): " << none;
+    QTest::newRow("WAVE missing") << wav().waveTag("AVI ").bytes() << "Not a WAV file: " << none;
+    QTest::newRow("0xFFFE other GUID") << wav().extensible(hex("0100000000001000800000aa00389b72")).bytes()
+                                       << "Not a PCM (linear quantitation) or IEEE float WAV file: " << none;
+    QTest::newRow("0xFFFE in 16 bytes") << wav().formatCode(0xFFFE).bytes() << "Format chunk is too short: " << none;
     for (int bits : {0, 12, 64})
-        QTest::addRow("bits %d", bits) << wav().bitsPerSample(quint16(bits)).bytes() << 0 << badBits << none;
-    QTest::newRow("float 16 bits") << float32().bitsPerSample(16).data(floats).bytes() << 0
-                                   << "Not a 32-bit or 64-bit float WAV file: " << none;
-    QTest::newRow("float NaN") << float32().data(hex("0000003f0000c07f")).bytes() << 0
+        QTest::addRow("bits %d", bits) << wav().bitsPerSample(quint16(bits)).bytes()
+                                       << "Not a 8-bit, 16-bit, 24-bit or 32-bit PCM WAV file: " << none;
+    QTest::newRow("float 16 bits") << float32().bitsPerSample(16).bytes() << "Not a 32-bit or 64-bit float WAV file: " << none;
+    QTest::newRow("float NaN") << float32().data(hex("0000003f0000c07f")).bytes()
                                << "WAV file holds samples that are not numbers (NaN or infinity): " << none;
-    QTest::newRow("fmt size 0") << wav().fmtSize(0).bytes() << 0 << tooShort << none;
-    QTest::newRow("no fmt") << wav().fmtTag("junk").bytes() << 0 << "No format chunk in WAV file: " << none;
-    QTest::newRow("no data") << wav().dataTag("dat ").bytes() << 0 << noData << none;
-    QTest::newRow("chunk past the end") << wav().chunkBeforeData("JUNK", "jjjj").bytes().replace(40, 4, hex("f0ffffff")) << 0
-                                        << noData << none;
+    QTest::newRow("fmt size 0") << wav().fmtSize(0).bytes() << "Format chunk is too short: " << none;
+    QTest::newRow("no fmt") << wav().fmtTag("junk").bytes() << "No format chunk in WAV file: " << none;
+    QTest::newRow("chunk past the end") << wav().chunkBeforeData("JUNK", "jjjj").bytes().replace(40, 4, hex("f0ffffff"))
+                                        << "No data chunk in WAV file: " << none;
     // 2.4 GB of doubles: refused before anything is allocated.
-    QTest::newRow("300 MB sparse, 8-bit") << pcm(8).dataSize(0xFFFFFFFF).bytes() << 0
-                                          << "WAV data is too large to hold in memory: " << none;
-    QTest::newRow("missing file") << QByteArray() << 0 << "Unable to open WAV file: " << none;
+    QTest::newRow("300 MB sparse, 8-bit") << pcm(8).dataSize(0xFFFFFFFF).bytes() << "WAV data is too large to hold in memory: " << none;
+    QTest::newRow("missing file") << QByteArray() << "Unable to open WAV file: " << none;
 }
 
 // Each file is read after a good one, so nothing of that one may be left behind.
 void TestWavFile::readsOrRefuses()
 {
     QFETCH(QByteArray, content);
-    QFETCH(int, format);
     QFETCH(QString, message);
     QFETCH(QVector<double>, samples);
     const QByteArray tag = QTest::currentDataTag();
@@ -117,16 +105,13 @@ void TestWavFile::readsOrRefuses()
     WavFile wav;
     QVERIFY(wav.readWavFile(dir.filePath("good.wav").toUtf8()));
     StreamCapture capture(std::cerr);
-    QCOMPARE(wav.readWavFile(path.toUtf8()), format != 0);
+    const bool ok = message.isEmpty() || !samples.isEmpty();
+    QCOMPARE(wav.readWavFile(path.toUtf8()), ok);
     QCOMPARE(capture.text(), message.isEmpty() ? QString() : message + path + "\n");
-    QCOMPARE(wav.lastError(), format ? QString() : message + path);
+    QCOMPARE(wav.lastError(), ok ? QString() : message + path);
     QCOMPARE(wav.samples, samples);
     QCOMPARE(QVector<double>(wav.sampleData, wav.sampleData + wav.numSamples), samples);
     QCOMPARE(qint64(wav.dataSize), qint64(wav.rawData.size()));
-    if (format)
-        QCOMPARE(int(wav.formatCode), format);
-    else
-        QCOMPARE(wav.bytesRead, qint64(0));
 }
 
 void TestWavFile::printsAndWrites_data()
