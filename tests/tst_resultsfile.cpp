@@ -28,12 +28,6 @@ QByteArray readAll(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 }
 
 // The results table, the safe write, and the end of a run that must never lose it without being asked.
@@ -69,7 +63,8 @@ void TestResultsFile::safeWrite()
 {
     QFETCH(bool, failsAfterOpen);
     const QString path = desktop->filePath("locked/r.txt");
-    QVERIFY(writeBytes(path, "earlier"));
+    QString error;
+    QVERIFY(writeFileSafely(path, "earlier", &error));
     rlimit limit;
     getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit unlimited = limit;
@@ -84,7 +79,6 @@ void TestResultsFile::safeWrite()
         QVERIFY(QFile::setPermissions(QFileInfo(desktop->path()).path(), QFileDevice::Permissions(0x7755)));
         QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
     }
-    QString error;
     const bool written = writeFileSafely(path, exampleContent, &error);
     if (getuid() == 0)
         QCOMPARE(seteuid(0), 0);
@@ -112,7 +106,7 @@ void TestResultsFile::endOfRun()
     QFETCH(QString, first);
     QFETCH(QVector<int>, boxes);
     QFETCH(QString, saved);
-    QVERIFY(writeBytes(desktop->filePath("blocker"), ""));
+    QVERIFY(QFile(desktop->filePath("blocker")).open(QIODevice::WriteOnly));
     window->checkBoxSaveData->setChecked(saveData);
     window->trendFrequency = {700, 730, 725};
     window->readParameters();
@@ -145,10 +139,12 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
 void TestResultsFile::runIsKeptAndOfferedAfterACrash()
 {
     QFETCH(bool, save);
+    QString error;
     // Go and three tones, the run on disk after each; then the program is gone before Done.
     const QByteArray target = WavBuilder().sampleRate(44100).channels(2).data(QByteArray(800, 7)).bytes();
     window->currentTargetPath = desktop->filePath(targetName);
-    QVERIFY(writeBytes(window->currentTargetPath, target) && window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
+    QVERIFY(writeFileSafely(window->currentTargetPath, target, &error));
+    QVERIFY(window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
     // Half at 0.5, half silent: peak -6.0206 dBFS, RMS -9.0309 dBFS.
     window->targetSignal = QVector<double>(window->parameters.sampleCount / 2, 0.5);
     window->targetSignal.resize(window->parameters.sampleCount);
@@ -160,9 +156,7 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     for (int hz : {700, 730, 725}) {
         QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, 4), Q_ARG(qint32, hz)));
         window->recordWriter.waitForDone();
-        QString error;
-        QVERIFY2(readSessionRecord(unfinished.filePath(unfinished.entryList(QDir::Files).value(0)), &kept, &error),
-                 qPrintable(error));
+        QVERIFY2(readSessionRecord(window->unfinishedRecordPath, &kept, &error), qPrintable(error));
         QCOMPARE(kept.matches, matches << hz);
     }
     QCOMPARE(kept.requests.size(), 3);

@@ -11,27 +11,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <cmath>
 #include <memory>
 
-namespace {
-
 const int sampleRate = SinkRecorder::sampleRate;
 const int pauseMs = 750;
 const int toleranceMs = 30;
-
-QVector<float> toneFloats(int frequency, int count)
-{
-    QVector<float> samples(count);
-    for (int i = 0; i < count; ++i)
-        samples[i] = static_cast<float>(std::sin((frequency * 6.283185307179586) * i / double(sampleRate)));
-    return samples;
-}
-
-} // namespace
 
 // One whole practice run as a listener and an experimenter do it, with the real windows, the
 // real dialogs and the real sound server; the capture proves what was heard, and when.
@@ -61,10 +48,8 @@ void TestScriptedListener::initTestCase()
 void TestScriptedListener::request(QPushButton *button, const QVector<float> &stimulus, const QString &what)
 {
     QVERIFY2(button && button->isEnabled(), qPrintable(what));
-    QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
     // Pressed as fresh capture arrives: the mark then lags real time by the delivery latency only.
-    const qint64 before = recorder.mark();
-    QVERIFY(recorder.waitForSamples(before, 1));
+    QVERIFY(recorder.waitForSamples(recorder.mark(), 1));
     const qint64 requestedAt = recorder.mark();
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY2(!window->subjectWindow->isEnabled(), "the listener's window waits while the sound comes");
@@ -76,9 +61,7 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
     // Nothing else sounded since the last sound ended.
     QVERIFY(recorder.isSilent(std::max(lastSoundEnd, requestedAt), onset));
     lastSoundEnd = onset + stimulus.size();
-
-    QTRY_VERIFY_WITH_TIMEOUT(!playing.isEmpty() && playing.last().first().toInt() == -1, 3000);
-    QVERIFY(window->subjectWindow->isEnabled());
+    QTRY_VERIFY2_WITH_TIMEOUT(window->subjectWindow->isEnabled(), "the listener's window is back after it", 3000);
 }
 
 void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
@@ -111,8 +94,11 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QSpinBox *frequency = subject->findChild<QSpinBox *>();
     QVERIFY(frequency);
     for (int hz : {700, 730, 725}) {
+        QVector<float> tone(10000);
+        for (int i = 0; i < tone.size(); ++i)
+            tone[i] = float(std::sin((hz * 6.283185307179586) * i / double(sampleRate)));
         frequency->setValue(hz);
-        request(buttonWithText(subject, "Play sinusoid"), toneFloats(hz, 10000), QString("%1 Hz").arg(hz));
+        request(buttonWithText(subject, "Play sinusoid"), tone, QString("%1 Hz").arg(hz));
         QCOMPARE(window->lineEditFrequencyMatched->text(), QString::number(hz));
     }
 

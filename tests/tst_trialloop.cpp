@@ -2,7 +2,6 @@
 #include "support/ModalDriver.h"
 #include "support/WindowTest.h"
 
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QtCharts/QLineSeries>
@@ -73,8 +72,7 @@ void TestTrialLoop::closingTheExperimenterWindowMidRunAsks()
 {
     QFETCH(bool, quit);
     window->show();
-    window->pushButtonGo->setEnabled(true);
-    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "on_pushButtonGo_clicked"));
     ModalDriver driver;
     driver.answerMessageBox(quit ? QMessageBox::Yes : QMessageBox::No);
     QCOMPARE(window->close(), quit);

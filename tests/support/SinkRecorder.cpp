@@ -109,14 +109,12 @@ qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, i
 QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) const
 {
     const auto best = longestMatch(captured, stimulus, from);
-    if (best.first < 0)
-        return QString("its first sound is not among the %1 samples captured").arg(captured.size() - from);
     const qint64 end = best.first + best.second;
-    const QString next = best.second < stimulus.size() && end < captured.size()
-        ? QString("%1 where %2 was expected").arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9)
-        : QString("the capture ends");
-    return QString("the longest match, at %1, is %2 of %3 samples, then %4")
-        .arg(best.first).arg(best.second).arg(stimulus.size()).arg(next);
+    QString text = QString("%1 of its %2 samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
+    if (best.first >= 0 && best.second < stimulus.size() && end < captured.size())
+        text += QString(", then %1 where %2 was expected")
+                    .arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
+    return text + QString("; %1 samples are captured").arg(captured.size());
 }
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const

@@ -34,7 +34,7 @@ public:
     // after index from, and returns where; -1 after timeoutMs, when parec ends, or for a silent
     // stimulus, with describeMiss() in errorString().
     qint64 waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs = 5000);
-    // For a failure message: the longest partial match and the sample where it breaks off.
+    // For a failure message: the longest partial match (at -1 when none) and the sample where it breaks off.
     QString describeMiss(const QVector<float> &stimulus, qint64 from = 0) const;
     // Every sample in [begin, end) is +0.0; false when part of it is not captured yet.
     bool isSilent(qint64 begin, qint64 end) const;
