@@ -102,7 +102,7 @@ qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, i
     const auto whole = [&] { return (best = longestMatch(captured, stimulus, from)).second == stimulus.size(); };
     if (waitUntil(whole, timeoutMs))
         return best.first;
-    error += " for the stimulus: " + describeMiss(stimulus, from);
+    error += ": " + describeMiss(stimulus, from);
     return -1;
 }
 
@@ -110,11 +110,11 @@ QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) 
 {
     const auto best = longestMatch(captured, stimulus, from);
     const qint64 end = best.first + best.second;
-    QString text = QString("%1 of its %2 samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
+    QString text = QString("%1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
     if (best.first >= 0 && best.second < stimulus.size() && end < captured.size())
         text += QString(", then %1 where %2 was expected")
                     .arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
-    return text + QString("; %1 samples are captured").arg(captured.size());
+    return text;
 }
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const
