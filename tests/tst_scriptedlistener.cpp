@@ -118,6 +118,7 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
                                            "tone1.wav\t1\t700\r\n"
                                            "tone1.wav\t2\t730\r\n"
                                            "tone1.wav\t3\t725\r\n"));
+    QCOMPARE(saved.target.resampledTo, 0.0); // the file's own rate: no conversion to report
     QCOMPARE(saved.requests.size(), 4);
     for (int i = 0; i < saved.requests.size(); ++i) {
         const SessionRecord::Request &r = saved.requests[i];
