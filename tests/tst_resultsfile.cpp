@@ -9,8 +9,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <cmath>
 #include <csignal>
@@ -18,24 +16,18 @@
 #include <unistd.h>
 
 namespace {
+// Names are UTF-8 on disk, whatever the locale.
+const QString targetName = QString::fromUtf8("Töne.wav");
 const QByteArray exampleContent = "filename\tnTrials\tfrequency matched (Hz)\r\n"
-                                  "tone1.wav\t1\t700\r\n"
-                                  "tone1.wav\t2\t730\r\n"
-                                  "tone1.wav\t3\t725\r\n";
+                                  "T\xc3\xb6ne.wav\t1\t700\r\n"
+                                  "T\xc3\xb6ne.wav\t2\t730\r\n"
+                                  "T\xc3\xb6ne.wav\t3\t725\r\n";
 
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-enum Trouble { FolderForbidsNewFiles, WriteFailsAfterOpen };
 }
 
 // The results table, the safe write, and the end of a run that must never lose it without being asked.
@@ -43,135 +35,98 @@ class TestResultsFile : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void content_data();
-    void content();
+    void init();
     void safeWrite_data();
     void safeWrite();
     void endOfRun_data();
     void endOfRun();
     void runIsKeptAndOfferedAfterACrash_data();
     void runIsKeptAndOfferedAfterACrash();
-
-private:
-    // A run's end state: one target, and the frequencies the listener asked for.
-    void prepareRun(const QVector<double> &frequencies)
-    {
-        TrialRecord record;
-        record.fileName = "tone1.wav";
-        window->parameters.trials = {record};
-        window->trendFrequency = frequencies;
-        window->readParameters();
-    }
 };
 
-void TestResultsFile::content_data()
+// One target, as a session start leaves it.
+void TestResultsFile::init()
 {
-    QTest::addColumn<bool>("hasTarget");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QVector<double>>("frequencies");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("three requests") << true << "tone1.wav" << QVector<double>({700, 730, 725}) << exampleContent;
-    QTest::newRow("no sinusoid: header only")
-        << true << "tone1.wav" << QVector<double>() << QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\n");
-    QTest::newRow("no target: empty") << false << "" << QVector<double>({700}) << QByteArray();
-    QTest::newRow("UTF-8 name") << true << QString::fromUtf8("Töne.wav") << QVector<double>({1000})
-                                << QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\nT\xc3\xb6ne.wav\t1\t1000\r\n");
-    QTest::newRow("non-integer and large values")
-        << true << "a.wav" << QVector<double>({1234.5, 1234567.0})
-        << QByteArray("filename\tnTrials\tfrequency matched (Hz)\r\na.wav\t1\t1234.5\r\na.wav\t2\t1.23457e+06\r\n");
-}
-
-void TestResultsFile::content()
-{
-    QFETCH(bool, hasTarget);
-    QFETCH(QString, name);
-    QFETCH(QVector<double>, frequencies);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(resultsFileContent(hasTarget, name, frequencies), expected);
+    WindowTest::init();
+    window->parameters.trials = {TrialRecord()};
+    window->parameters.trials[0].fileName = targetName;
 }
 
 void TestResultsFile::safeWrite_data()
 {
-    QTest::addColumn<int>("trouble");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("folder forbids new files") << int(FolderForbidsNewFiles) << "locked/r.txt" << exampleContent;
-    QTest::newRow("write fails after the open") << int(WriteFailsAfterOpen) << "r.txt" << QByteArray("earlier");
+    QTest::addColumn<bool>("failsAfterOpen");
+    QTest::newRow("folder forbids new files: rewritten in place") << false;
+    QTest::newRow("write fails after the open: old bytes kept") << true;
 }
 
 void TestResultsFile::safeWrite()
 {
-    QFETCH(int, trouble);
-    QFETCH(QString, name);
-    QFETCH(QByteArray, expected);
-    const QString path = desktop->filePath(name);
-    QVERIFY(writeBytes(path, "earlier"));
+    QFETCH(bool, failsAfterOpen);
+    const QString path = desktop->filePath("locked/r.txt");
+    QString error;
+    QVERIFY(writeFileSafely(path, "earlier", &error));
     rlimit limit;
     getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit unlimited = limit;
-    if (trouble == FolderForbidsNewFiles) {
+    if (failsAfterOpen) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = 16; // bytes: the file opens, the writing fails
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    } else {
         // The file may be rewritten, the folder takes no new one; root must act as another user to feel it.
         QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
         QVERIFY(QFile::setPermissions(QFileInfo(path).path(), QFileDevice::Permissions(0x5555)));
         QVERIFY(QFile::setPermissions(QFileInfo(desktop->path()).path(), QFileDevice::Permissions(0x7755)));
         QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
-    } else if (trouble == WriteFailsAfterOpen) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        limit.rlim_cur = 16; // bytes: the file opens, the writing fails
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
-    QString error;
     const bool written = writeFileSafely(path, exampleContent, &error);
     if (getuid() == 0)
         QCOMPARE(seteuid(0), 0);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
-    QCOMPARE(written, expected == exampleContent);
+    QCOMPARE(written, !failsAfterOpen);
     QCOMPARE(error.isEmpty(), written);
-    QCOMPARE(readAll(path), expected);
+    QCOMPARE(readAll(path), written ? exampleContent : QByteArray("earlier"));
 }
 
 void TestResultsFile::endOfRun_data()
 {
     QTest::addColumn<bool>("saveData");
-    QTest::addColumn<QString>("first");  // the file chosen first; empty: the dialog is cancelled
-    QTest::addColumn<int>("firstAnswer"); // to the box that follows it; 0: none comes
-    QTest::addColumn<int>("askAgain");   // to "choose another file?"; 0: not asked
-    QTest::addColumn<QString>("saved");  // where the results are afterwards; empty: nowhere
-    QTest::newRow("not saving: no dialog") << false << "" << 0 << 0 << "";
-    QTest::newRow("a new file") << true << "study/r.txt" << 0 << 0 << "study/r.txt";
-    QTest::newRow("cancel, then discard") << true << "" << 0 << int(QMessageBox::No) << "";
-    QTest::newRow("unwritable, then another file") << true << "blocker/r.txt" << int(QMessageBox::Ok) << int(QMessageBox::Yes) << "again.txt";
+    QTest::addColumn<QString>("first");      // the file chosen first; empty: the dialog is cancelled
+    QTest::addColumn<QVector<int>>("boxes"); // the answers to the message boxes that follow, in order
+    QTest::addColumn<QString>("saved");      // where the results are afterwards; empty: nowhere
+    QTest::newRow("not saving: no dialog") << false << "" << QVector<int>() << "";
+    QTest::newRow("cancel, then discard") << true << "" << QVector<int>{QMessageBox::No} << "";
+    QTest::newRow("unwritable, then another file")
+        << true << "blocker/r.txt" << QVector<int>{QMessageBox::Ok, QMessageBox::Yes} << "study/again.txt";
 }
 
 void TestResultsFile::endOfRun()
 {
     QFETCH(bool, saveData);
     QFETCH(QString, first);
-    QFETCH(int, firstAnswer);
-    QFETCH(int, askAgain);
+    QFETCH(QVector<int>, boxes);
     QFETCH(QString, saved);
-    QVERIFY(writeBytes(desktop->filePath("blocker"), ""));
+    QVERIFY(QFile(desktop->filePath("blocker")).open(QIODevice::WriteOnly));
     window->checkBoxSaveData->setChecked(saveData);
-    prepareRun({700, 730, 725});
+    window->trendFrequency = {700, 730, 725};
+    window->readParameters();
     ModalDriver driver;
     if (saveData && first.isEmpty())
         driver.cancelFileDialog();
     else if (saveData)
         driver.chooseFile(desktop->filePath(first));
-    if (firstAnswer)
-        driver.answerMessageBox(QMessageBox::StandardButton(firstAnswer));
-    if (askAgain)
-        driver.answerMessageBox(QMessageBox::StandardButton(askAgain));
-    if (askAgain == QMessageBox::Yes)
-        driver.chooseFile(desktop->filePath("again.txt"));
+    for (int answer : boxes)
+        driver.answerMessageBox(QMessageBox::StandardButton(answer));
+    if (boxes.endsWith(QMessageBox::Yes))
+        driver.chooseFile(desktop->filePath(saved));
     window->finishSession();
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
-    if (firstAnswer == QMessageBox::Ok)
+    if (boxes.startsWith(QMessageBox::Ok))
         QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath(first)));
-    const QString results = desktop->filePath(saved.isEmpty() ? "again.txt" : saved);
+    // Nothing saved: not even under the name the window proposed.
+    const QString results = desktop->filePath(saved.isEmpty() ? "SUB001_practice001.txt" : saved);
     QCOMPARE(readAll(results), saved.isEmpty() ? QByteArray("<missing>") : exampleContent);
     QCOMPARE(QFile::exists(QString(results).replace(".txt", ".json")), !saved.isEmpty());
-    QCOMPARE(window->lineEditOutputFileName->text(), QString("SUB001_practice002.txt"));
 }
 
 void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
@@ -184,37 +139,34 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
 void TestResultsFile::runIsKeptAndOfferedAfterACrash()
 {
     QFETCH(bool, save);
+    QString error;
     // Go and three tones, the run on disk after each; then the program is gone before Done.
-    prepareRun({});
     const QByteArray target = WavBuilder().sampleRate(44100).channels(2).data(QByteArray(800, 7)).bytes();
-    window->currentTargetPath = desktop->filePath("tone1.wav");
-    QVERIFY(writeBytes(window->currentTargetPath, target) && window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
+    window->currentTargetPath = desktop->filePath(targetName);
+    QVERIFY(writeFileSafely(window->currentTargetPath, target, &error));
+    QVERIFY(window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
+    // Half at 0.5, half silent: peak -6.0206 dBFS, RMS -9.0309 dBFS.
+    window->targetSignal = QVector<double>(window->parameters.sampleCount / 2, 0.5);
     window->targetSignal.resize(window->parameters.sampleCount);
-    for (int i = 0; i < window->targetSignal.size(); ++i)
-        window->targetSignal[i] = 0.5 * std::sin(6.283185307179586 * i / 40.0);
     window->playOrder = {0};
-    window->resetTrendChart();
-    window->pushButtonGo->setEnabled(true);
-    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "on_pushButtonGo_clicked"));
     const QDir unfinished(unfinishedRunsFolder());
+    SessionRecord kept;
     QVector<double> matches;
     for (int hz : {700, 730, 725}) {
         QVERIFY(QMetaObject::invokeMethod(window.get(), "updateMainwindow", Q_ARG(qint32, 4), Q_ARG(qint32, hz)));
         window->recordWriter.waitForDone();
-        QCOMPARE(unfinished.entryList(QDir::Files).size(), 1);
-        SessionRecord kept;
-        QString error;
-        QVERIFY2(readSessionRecord(unfinished.filePath(unfinished.entryList(QDir::Files).first()), &kept, &error),
-                 qPrintable(error));
+        QVERIFY2(readSessionRecord(window->unfinishedRecordPath, &kept, &error), qPrintable(error));
         QCOMPARE(kept.matches, matches << hz);
-        QCOMPARE(kept.requests.size(), matches.size());
-        QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
-        QCOMPARE(kept.target.sha256, QString(QCryptographicHash::hash(target, QCryptographicHash::Sha256).toHex()));
-        const SessionRecord::Target &t = kept.target;
-        QCOMPARE(QVector<double>({double(t.bytes), double(t.format), double(t.bitsPerSample), double(t.channels), t.sampleRate,
-                                  double(t.frames), t.resampledTo, std::round(t.peakDbfs * 1e4), std::round(t.rmsDbfs * 1e4)}),
-                 QVector<double>({double(target.size()), 1, 16, 2, 44100, 200, 40000, -60206, -90309}));
     }
+    QCOMPARE(kept.requests.size(), 3);
+    QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
+    // 16-bit stereo at 44100 Hz, played at the session's 40000 Hz.
+    const SessionRecord::Target &t = kept.target;
+    QCOMPARE(t.sha256, QString(QCryptographicHash::hash(target, QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(QVector<double>({double(t.bytes), double(t.format), double(t.bitsPerSample), double(t.channels), t.sampleRate,
+                              double(t.frames), t.resampledTo, std::round(t.peakDbfs * 1e4), std::round(t.rmsDbfs * 1e4)}),
+             QVector<double>({double(target.size()), 1, 16, 2, 44100, 200, 40000, -60206, -90309}));
     window.reset();
 
     ModalDriver driver;
@@ -223,9 +175,8 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
         driver.acceptFileDialog();
     window.reset(new MainWindow);
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
-    QCOMPARE(driver.seen().first().title, QString("Question"));
-    QVERIFY2(driver.seen().first().text.contains("SUB001, practice session")
-                 && driver.seen().first().text.contains("3 tones"), qPrintable(driver.seen().first().text));
+    const QString question = driver.seen().first().text;
+    QVERIFY2(question.contains("SUB001, practice session") && question.contains("3 tones"), qPrintable(question));
     QCOMPARE(readAll(desktop->filePath("SUB001_practice001.txt")), save ? exampleContent : QByteArray("<missing>"));
     QCOMPARE(readAll(desktop->filePath("SUB001_practice001.json")).contains("\"recovered\": true"), save);
     QCOMPARE(unfinished.entryList(QDir::Files), QStringList());

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTest>
@@ -16,7 +15,7 @@ ModalDriver::ModalDriver(QObject *parent)
 
 void ModalDriver::answerMessageBox(QMessageBox::StandardButton button)
 {
-    answers.enqueue({"QMessageBox", [button](QWidget *dialog) {
+    answers.append({"QMessageBox", [button](QWidget *dialog) {
         if (QAbstractButton *target = static_cast<QMessageBox *>(dialog)->button(button))
             QTest::mouseClick(target, Qt::LeftButton);
     }});
@@ -24,35 +23,28 @@ void ModalDriver::answerMessageBox(QMessageBox::StandardButton button)
 
 void ModalDriver::chooseFile(const QString &path)
 {
-    answers.enqueue({"QFileDialog", [path](QWidget *dialog) {
-        auto *fileDialog = static_cast<QFileDialog *>(dialog);
-        // Typed as a person would: selectFile() waits for the folder model to load.
-        if (auto *nameEdit = fileDialog->findChild<QLineEdit *>("fileNameEdit"))
+    answers.append({"QFileDialog", [path](QWidget *dialog) {
+        // Typed into the name field as a person would: selectFile() would wait for the folder model.
+        if (auto *nameEdit = dialog->findChild<QLineEdit *>("fileNameEdit"))
             nameEdit->setText(path);
-        else
-            fileDialog->selectFile(path);
-        static_cast<QDialog *>(fileDialog)->accept();
+        static_cast<QDialog *>(dialog)->accept();
     }});
 }
 
 void ModalDriver::acceptFileDialog()
 {
-    answers.enqueue({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); }});
+    answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); }});
 }
 
 void ModalDriver::cancelFileDialog()
 {
-    answers.enqueue({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); }});
+    answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); }});
 }
 
 bool ModalDriver::waitUntilDone(int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (answers.isEmpty() && !QApplication::activeModalWidget())
-            return unexpectedDialogs.isEmpty();
-        QTest::qWait(5);
-    }
+    if (QTest::qWaitFor([this] { return answers.isEmpty() && !QApplication::activeModalWidget(); }, timeoutMs))
+        return unexpectedDialogs.isEmpty();
     while (QWidget *dialog = QApplication::activeModalWidget()) {
         unexpectedDialogs << "still open at the end: " + dialog->windowTitle();
         dismiss(dialog);
@@ -64,48 +56,37 @@ bool ModalDriver::waitUntilDone(int timeoutMs)
 void ModalDriver::poll()
 {
     QWidget *dialog = QApplication::activeModalWidget();
-    if (!dialog)
+    if (!dialog || (dialog == current && currentSince.elapsed() <= 3000))
         return;
-    if (dialog->property("modalDriverHandled").toBool() && dialog == current) {
+    if (dialog == current) {
         // Its answer did not close it: give up on it rather than hang the test.
-        if (currentSince.elapsed() > 3000) {
-            unexpectedDialogs << "did not close after its answer: " + dialog->windowTitle();
-            currentSince.restart();
-            QTimer::singleShot(0, dialog, [dialog] { dismiss(dialog); });
-        }
-        return;
-    }
-    dialog->setProperty("modalDriverHandled", true);
-    current = dialog;
-    currentSince.start();
-
-    Seen seen{QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle(), {}, {}};
-    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
-        seen.text = box->text();
-    } else if (auto *fileDialog = qobject_cast<QFileDialog *>(dialog)) {
-        seen.text = fileDialog->directory().absolutePath();
-        seen.detail = fileDialog->nameFilters().join(";;");
-    }
-    seenDialogs << seen;
-    if (answers.isEmpty() || !dialog->inherits(qPrintable(answers.head().first))) {
-        unexpectedDialogs << QString("%1: %2: %3").arg(seen.kind, seen.title, seen.text);
+        unexpectedDialogs << "did not close after its answer: " + dialog->windowTitle();
+        currentSince.restart();
         QTimer::singleShot(0, dialog, [dialog] { dismiss(dialog); });
         return;
     }
+    current = dialog;
+    currentSince.start();
+
+    const auto *box = qobject_cast<QMessageBox *>(dialog);
+    const auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+    const Seen seen{QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle(),
+                    box ? box->text() : fileDialog ? fileDialog->directory().absolutePath() : QString(),
+                    fileDialog ? fileDialog->nameFilters().join(";;") : QString()};
+    seenDialogs << seen;
+    const bool expected = !answers.isEmpty() && dialog->inherits(qPrintable(answers.first().first));
+    if (!expected)
+        unexpectedDialogs << QString("%1: %2: %3").arg(seen.kind, seen.title, seen.text);
     // Run later, not here: the answer may open a nested dialog (an overwrite question).
-    QTimer::singleShot(0, dialog, [dialog, act = answers.dequeue().second] { act(dialog); });
+    const std::function<void(QWidget *)> act = expected ? answers.takeFirst().second : &ModalDriver::dismiss;
+    QTimer::singleShot(0, dialog, [dialog, act] { act(dialog); });
 }
 
 void ModalDriver::dismiss(QWidget *dialog)
 {
     auto *box = qobject_cast<QMessageBox *>(dialog);
-    QAbstractButton *button = box ? box->escapeButton() : nullptr;
-    if (box && !button && !box->buttons().isEmpty())
-        button = box->buttons().last();
-    if (button)
-        button->click();
-    else if (auto *plain = qobject_cast<QDialog *>(dialog))
-        plain->reject();
+    if (box && !box->buttons().isEmpty())
+        (box->escapeButton() ? box->escapeButton() : box->buttons().last())->click();
     else
-        dialog->close();
+        dialog->close(); // a dialog rejects itself when closed
 }

@@ -4,14 +4,12 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
-#include <QQueue>
 #include <QTimer>
 #include <functional>
 
-// Answers the real modal dialogs that the code under test opens, in the order queued: queue the
-// answers, then trigger the code; the driver polls from inside the dialog's own event loop.
-// A dialog active again after a nested one closed (the save dialog after a declined overwrite)
-// asks anew and takes the next answer. A dialog with no answer left, of the wrong kind, or that
+// Answers the real modal dialogs that the code under test opens: queue the answers, then trigger the code; the
+// driver polls from inside the dialog's own event loop. A dialog active again after a nested one closed (the save
+// dialog after a declined overwrite) takes the next answer. A dialog with no answer left, of the wrong kind, or that
 // its answer does not close, is rejected and recorded, so a failing test ends instead of hanging.
 class ModalDriver : public QObject
 {
@@ -32,8 +30,7 @@ public:
     // Presses the dialog's accept button on what it proposes, as a person pressing Save does.
     void acceptFileDialog();
 
-    // Processes events until every queued answer is used and no modal dialog is left open;
-    // false on timeout or after an unexpected dialog.
+    // Runs the event loop until every answer is used and no dialog is open; false on timeout or an unexpected dialog.
     bool waitUntilDone(int timeoutMs = 10000);
 
     const QVector<Seen> &seen() const { return seenDialogs; }
@@ -45,7 +42,7 @@ private:
     static void dismiss(QWidget *dialog);
 
     QTimer timer;
-    QQueue<QPair<QString, std::function<void(QWidget *)>>> answers; // kind, action
+    QList<QPair<QString, std::function<void(QWidget *)>>> answers; // kind, action, in the order queued
     QVector<Seen> seenDialogs;
     QStringList unexpectedDialogs;
     QPointer<QWidget> current;

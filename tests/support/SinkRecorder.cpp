@@ -1,9 +1,11 @@
 #include "support/SinkRecorder.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -14,28 +16,33 @@ quint32 bitsOf(float value)
     return bits;
 }
 
-// The first sample that is not +0.0, or -1: silence cannot locate a stimulus.
-int anchorOf(const QVector<float> &stimulus)
+// The earliest onset at or after from of the longest bit-exact match, and its length. The search
+// goes by the first sample that is not +0.0: silence locates nothing, so a silent stimulus gives {-1, 0}.
+std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
 {
-    for (int i = 0; i < stimulus.size(); ++i)
-        if (bitsOf(stimulus[i]) != 0)
-            return i;
-    return -1;
-}
-
-QString describe(float value)
-{
-    return QString("0x%1 (%2)").arg(bitsOf(value), 8, 16, QLatin1Char('0')).arg(double(value), 0, 'g', 9);
+    const auto same = [](float a, float b) { return bitsOf(a) == bitsOf(b); };
+    const auto first = std::find_if(stimulus.begin(), stimulus.end(), [](float v) { return bitsOf(v) != 0; });
+    const qint64 anchor = first - stimulus.begin();
+    std::pair<qint64, qint64> best{-1, 0};
+    for (qint64 onset = from; first != stimulus.end() && onset + anchor < captured.size(); ++onset) {
+        if (!same(captured[onset + anchor], *first))
+            continue;
+        const auto last = stimulus.begin() + qMin<qint64>(stimulus.size(), captured.size() - onset);
+        const qint64 matched = std::mismatch(stimulus.begin(), last, captured.begin() + onset, same).first - stimulus.begin();
+        if (matched > best.second)
+            best = {onset, matched};
+        if (matched == stimulus.size())
+            break;
+    }
+    return best;
 }
 
 } // namespace
 
 SinkRecorder::~SinkRecorder()
 {
-    if (parec.state() != QProcess::NotRunning) {
-        parec.kill();
-        parec.waitForFinished(2000);
-    }
+    parec.kill();
+    parec.waitForFinished(2000);
 }
 
 bool SinkRecorder::start(int timeoutMs)
@@ -58,31 +65,26 @@ bool SinkRecorder::start(int timeoutMs)
 
 qint64 SinkRecorder::mark()
 {
-    partial += file.readAll();
-    const int count = partial.size() / 4;
-    for (int i = 0; i < count; ++i)
-        captured << qFromLittleEndian<float>(partial.constData() + 4 * i);
-    partial.remove(0, 4 * count);
-    if (count > 0)
-        emit samplesArrived();
+    // Whole samples only: parec may be in the middle of writing one.
+    const QByteArray bytes = file.read(file.bytesAvailable() / 4 * 4);
+    for (int i = 0; i + 4 <= bytes.size(); i += 4)
+        captured << qFromLittleEndian<float>(bytes.constData() + i);
     return captured.size();
 }
 
-bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs, const std::function<QString()> &late)
+bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
+    const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         mark();
         if (done())
             return true;
         if (parec.state() == QProcess::NotRunning) {
-            error = QString("parec ended (exit code %1): %2").arg(parec.exitCode())
-                        .arg(QString::fromLocal8Bit(parec.readAllStandardError()).trimmed());
+            error = "parec ended: " + QString::fromLocal8Bit(parec.readAllStandardError()).trimmed();
             return false;
         }
-        if (clock.elapsed() >= timeoutMs) {
-            error = late();
+        if (deadline.hasExpired()) {
+            error = QString("waited %1 ms; %2 samples are captured").arg(timeoutMs).arg(captured.size());
             return false;
         }
         QTest::qWait(1);
@@ -91,74 +93,33 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs, c
 
 bool SinkRecorder::waitForSamples(qint64 from, qint64 count, int timeoutMs)
 {
-    return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs, [&] {
-        return QString("waited %1 ms for %2 samples after capture index %3; %4 are in")
-            .arg(timeoutMs).arg(count).arg(from).arg(captured.size() - from);
-    });
+    return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs);
 }
 
 qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs)
 {
-    qint64 onset = -1;
-    waitUntil([&] { return (onset = findOnset(stimulus, from)) >= 0; }, timeoutMs, [&] {
-        return QString("the stimulus did not appear within %1 ms: %2").arg(timeoutMs).arg(describeMiss(stimulus, from));
-    });
-    return onset;
-}
-
-// The length of the match of stimulus with the capture from onset on.
-static qint64 matchLength(const QVector<float> &captured, const QVector<float> &stimulus, qint64 onset)
-{
-    qint64 matched = 0;
-    while (matched < stimulus.size() && onset + matched < captured.size()
-           && bitsOf(captured[onset + matched]) == bitsOf(stimulus[int(matched)]))
-        ++matched;
-    return matched;
-}
-
-qint64 SinkRecorder::findOnset(const QVector<float> &stimulus, qint64 from) const
-{
-    const int anchor = anchorOf(stimulus);
-    for (qint64 p = qMax<qint64>(from, 0) + anchor; anchor >= 0 && p - anchor + stimulus.size() <= captured.size(); ++p)
-        if (bitsOf(captured[p]) == bitsOf(stimulus[anchor]) && matchLength(captured, stimulus, p - anchor) == stimulus.size())
-            return p - anchor;
+    std::pair<qint64, qint64> best;
+    const auto whole = [&] { return (best = longestMatch(captured, stimulus, from)).second == stimulus.size(); };
+    if (waitUntil(whole, timeoutMs))
+        return best.first;
+    error += ": " + describeMiss(stimulus, from);
     return -1;
 }
 
 QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) const
 {
-    const int anchor = anchorOf(stimulus);
-    if (anchor < 0)
-        return "the stimulus is empty or silent and cannot be located";
-    from = qMax<qint64>(from, 0);
-    qint64 bestOnset = -1, bestMatched = -1, loud = 0;
-    for (qint64 p = from; p < captured.size(); ++p) {
-        loud += bitsOf(captured[p]) != 0;
-        const qint64 matched = p < from + anchor || bitsOf(captured[p]) != bitsOf(stimulus[anchor])
-                                   ? -1 : matchLength(captured, stimulus, p - anchor);
-        if (matched > bestMatched) {
-            bestMatched = matched;
-            bestOnset = p - anchor;
-        }
-    }
-    const QString capture = QString("the capture holds %1 samples from index %2, %3 of them not silent")
-                                .arg(captured.size() - from).arg(from).arg(loud);
-    if (bestOnset < 0)
-        return QString("stimulus sample %1 = %2 never occurs; %3").arg(anchor).arg(describe(stimulus[anchor]), capture);
-    const qint64 end = bestOnset + bestMatched;
-    const QString next = bestMatched < stimulus.size() && end < captured.size()
-        ? QString("captured %1 where %2 was expected").arg(describe(captured[end]), describe(stimulus[int(bestMatched)]))
-        : QString("the capture ends");
-    return QString("best candidate at %1 matches %2 of %3 samples, then %4; %5")
-        .arg(bestOnset).arg(bestMatched).arg(stimulus.size()).arg(next, capture);
+    const auto best = longestMatch(captured, stimulus, from);
+    const qint64 end = best.first + best.second;
+    QString text = QString("%1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
+    if (best.first >= 0 && best.second < stimulus.size() && end < captured.size())
+        text += QString(", then %1 where %2 was expected")
+                    .arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
+    return text;
 }
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const
 {
-    if (begin < 0 || end > captured.size())
-        return false;
-    for (qint64 i = begin; i < end; ++i)
-        if (bitsOf(captured[i]) != 0)
-            return false;
-    return true;
+    const auto silent = [](float value) { return bitsOf(value) == 0; };
+    return begin >= 0 && end <= captured.size()
+           && std::all_of(captured.begin() + begin, captured.begin() + end, silent);
 }

@@ -15,13 +15,12 @@
 //
 // Use: m = mark(); trigger a sound; onset = waitForOnset(stimulus, m). Without the variable or
 // parec, start() fails and errorString() says why: a test that needs the capture fails, not skips.
-class SinkRecorder : public QObject
+class SinkRecorder
 {
-    Q_OBJECT
 public:
     static constexpr int sampleRate = 40000;
 
-    ~SinkRecorder() override;
+    ~SinkRecorder();
 
     // True once parec runs and its first samples are in.
     bool start(int timeoutMs = 5000);
@@ -29,30 +28,24 @@ public:
 
     // Takes in what arrived; the capture index at which a sound started now can appear first.
     qint64 mark();
-    // Runs the event loop until count samples after index from are in; false after timeoutMs or
-    // when parec ends.
+    // Runs the event loop until count samples after index from are in; false after timeoutMs or when parec ends.
     bool waitForSamples(qint64 from, qint64 count, int timeoutMs = 10000);
-    // Runs the event loop until findOnset() finds the stimulus; -1 after timeoutMs or when parec ends.
+    // Runs the event loop until the whole stimulus appears bit for bit (0.0 and -0.0 differ) at or
+    // after index from, and returns where; -1 after timeoutMs, when parec ends, or for a silent
+    // stimulus, with describeMiss() in errorString().
     qint64 waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs = 5000);
-    // The first index at or after from where the whole stimulus appears bit for bit (0.0 and -0.0
-    // differ), searched by its first sample that is not +0.0; -1 if nowhere or silent.
-    qint64 findOnset(const QVector<float> &stimulus, qint64 from = 0) const;
-    // For a failure message: the best partial match and its first differing sample.
+    // For a failure message: the longest partial match (at -1 when none) and the sample where it breaks off.
     QString describeMiss(const QVector<float> &stimulus, qint64 from = 0) const;
     // Every sample in [begin, end) is +0.0; false when part of it is not captured yet.
     bool isSilent(qint64 begin, qint64 end) const;
 
-signals:
-    void samplesArrived(); // when mark() or a wait takes in new samples
-
 private:
-    // Runs the event loop until done(); false when parec ends or, with error = late(), after timeoutMs.
-    bool waitUntil(const std::function<bool()> &done, int timeoutMs, const std::function<QString()> &late);
+    // Runs the event loop until done(); false, with the reason in error, when parec ends or after timeoutMs.
+    bool waitUntil(const std::function<bool()> &done, int timeoutMs);
 
     QTemporaryDir folder;
-    QFile file;         // parec's output, read as it grows
+    QFile file; // parec's output, read as it grows
     QProcess parec;
-    QByteArray partial; // the bytes of a sample not complete yet
     QVector<float> captured;
     QString error;
 };
