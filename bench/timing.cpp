@@ -39,7 +39,6 @@
 #include "support/SinkRecorder.h"
 #include "support/TemporaryDesktop.h"
 #include "support/WavBuilder.h"
-#include "support/WidgetFinder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -427,12 +426,10 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
     SubjectWindow *subject = window.subjectWindow;
     if (!subject || !QTest::qWaitForWindowExposed(subject))
         return fail(QStringLiteral("no subject window"));
-    QTest::mouseClick(buttonWithText(subject, QStringLiteral("I am ready")), Qt::LeftButton);
-    QPushButton *playTarget = buttonWithText(subject, QStringLiteral("Play target"));
-    QPushButton *playSinusoid = buttonWithText(subject, QStringLiteral("Play sinusoid"));
-    QSpinBox *frequencyBox = subject->findChild<QSpinBox *>();
-    if (!playTarget || !playSinusoid || !frequencyBox)
-        return fail(QStringLiteral("the subject window lacks its controls"));
+    QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
+    QPushButton *playTarget = subject->pushButtonPlayTarget;
+    QPushButton *playSinusoid = subject->pushButtonPlaySinusoid;
+    QSpinBox *frequencyBox = subject->spinBoxFrequency;
 
     EventStamp release(QEvent::MouseButtonRelease);
     playTarget->installEventFilter(&release);
@@ -509,7 +506,7 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
     {
         ModalDriver driver;
         driver.answerMessageBox(QMessageBox::Yes);
-        QTest::mouseClick(buttonWithText(subject, QStringLiteral("Done")), Qt::LeftButton);
+        QTest::mouseClick(subject->pushButtonDone, Qt::LeftButton);
         if (!driver.waitUntilDone())
             return fail(QStringLiteral("the run did not end with Done"));
     }

@@ -3,7 +3,6 @@
 #include "app/MainWindow.h"
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
-#include "support/WidgetFinder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -73,13 +72,13 @@ int main(int argc, char *argv[])
     SubjectWindow *subject = window.subjectWindow;
     if (!QTest::qWaitForWindowExposed(subject))
         return 1;
-    QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
-    if (!request(window, buttonWithText(subject, "Play target")))
+    QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
+    if (!request(window, subject->pushButtonPlayTarget))
         return 1;
-    QSpinBox *frequency = subject->findChild<QSpinBox *>();
+    QSpinBox *frequency = subject->spinBoxFrequency;
     for (int hz : {520, 610, 580, 640, 600}) {
         frequency->setValue(hz);
-        if (!request(window, buttonWithText(subject, "Play sinusoid")))
+        if (!request(window, subject->pushButtonPlaySinusoid))
             return 1;
     }
     QTest::qWait(300);

@@ -5,7 +5,6 @@
 #include "support/SinkRecorder.h"
 #include "support/TemporaryDesktop.h"
 #include "support/WavBuilder.h"
-#include "support/WidgetFinder.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,23 +87,21 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QVERIFY(QTest::qWaitForWindowExposed(subject));
     QCOMPARE(window->isEnabled(), false);
 
-    QTest::mouseClick(buttonWithText(subject, "I am ready"), Qt::LeftButton);
-    request(buttonWithText(subject, "Play target"), target, "target");
+    QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
+    request(subject->pushButtonPlayTarget, target, "target");
 
-    QSpinBox *frequency = subject->findChild<QSpinBox *>();
-    QVERIFY(frequency);
     for (int hz : {700, 730, 725}) {
         QVector<float> tone(10000);
         for (int i = 0; i < tone.size(); ++i)
             tone[i] = float(std::sin((hz * 6.283185307179586) * i / double(sampleRate)));
-        frequency->setValue(hz);
-        request(buttonWithText(subject, "Play sinusoid"), tone, QString("%1 Hz").arg(hz));
+        subject->spinBoxFrequency->setValue(hz);
+        request(subject->pushButtonPlaySinusoid, tone, QString("%1 Hz").arg(hz));
         QCOMPARE(window->lineEditFrequencyMatched->text(), QString::number(hz));
     }
 
     driver.answerMessageBox(QMessageBox::Yes);
     driver.acceptFileDialog();
-    QTest::mouseClick(buttonWithText(subject, "Done"), Qt::LeftButton);
+    QTest::mouseClick(subject->pushButtonDone, Qt::LeftButton);
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
 
     // The record now lives beside the results file only, with every sound's times in order.

@@ -127,6 +127,9 @@ void TestSubjectWindow::frequencyControls()
     QCOMPARE(state(window.sliderFrequency), (QList<int>{1100, 1200, 1150, 5}));
     QTest::keyClick(window.spinBoxFrequency, Qt::Key_Up);
     QCOMPARE(window.sliderFrequency->value(), 1155);
+    // Left to right: the target button, the value with the sinusoid button, the slider.
+    QVERIFY(window.pushButtonPlayTarget->geometry().right() < window.pushButtonPlaySinusoid->x());
+    QVERIFY(window.pushButtonPlaySinusoid->geometry().right() < window.sliderFrequency->x());
     QTest::keyClick(window.sliderFrequency, Qt::Key_Down);
     QCOMPARE(window.spinBoxFrequency->value(), 1150);
 }
