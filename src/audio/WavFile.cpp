@@ -122,14 +122,19 @@ void WavFile::clear()
     byteRate = 0;
     blockAlign = 0;
     bitsPerSample = 0;
-    dataSize = 0;
+    discardData();
+    errorText.clear();
+    readOk = false;
+}
+
+void WavFile::discardData()
+{
     rawData.clear();
     bytesRead = 0;
+    dataSize = 0;
     numSamples = 0;
     samples.clear();
     sampleData = nullptr;
-    errorText.clear();
-    readOk = false;
 }
 
 bool WavFile::fail(const QString &message)
@@ -248,23 +253,13 @@ bool WavFile::readWavFile(const QByteArray &path)
         numSamples = dataSize / std::uint32_t(bytesPerSample);
         decodeSamples();
     } catch (const std::bad_alloc &) {
-        rawData.clear();
-        bytesRead = 0;
-        dataSize = 0;
-        numSamples = 0;
-        samples.clear();
-        sampleData = nullptr;
+        discardData();
         return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
     }
 
     // Float files may hold NaN or infinity, which no chart, spectrum or sound card can take.
     if (std::any_of(samples.cbegin(), samples.cend(), [](double v) { return !std::isfinite(v); })) {
-        rawData.clear();
-        bytesRead = 0;
-        dataSize = 0;
-        numSamples = 0;
-        samples.clear();
-        sampleData = nullptr;
+        discardData();
         return fail(QStringLiteral("WAV file holds samples that are not numbers (NaN or infinity): ") + name);
     }
 

@@ -80,6 +80,8 @@ private:
     Q_DISABLE_COPY(WavFile)
 
     void clear();
+    // Drops the data and everything said of its size, keeping the header fields.
+    void discardData();
     bool fail(const QString &message);
     void refreshSampleData();
 
