@@ -17,7 +17,9 @@
 
 const int sampleRate = SinkRecorder::sampleRate;
 const int pauseMs = 750;
-const int toleranceMs = 30;
+// Never early; late by the output's feed period (about 20 ms) and, on a loaded machine, some
+// scheduling. How precisely sounds start is measured by make timing, not here.
+const int earlyMs = 10, lateMs = 50;
 
 // One whole practice run as a listener and an experimenter do it, with the real windows, the
 // real dialogs and the real sound server; the capture proves what was heard, and when.
@@ -56,7 +58,7 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
     const qint64 onset = recorder.waitForOnset(stimulus, requestedAt, pauseMs + 3000);
     QVERIFY2(onset >= 0, qPrintable(what + ": " + recorder.errorString()));
     const double delayMs = (onset - requestedAt) * 1000.0 / sampleRate;
-    QVERIFY2(std::abs(delayMs - pauseMs) <= toleranceMs, qPrintable(QString("%1: %2 ms").arg(what).arg(delayMs)));
+    QVERIFY2(delayMs >= pauseMs - earlyMs && delayMs <= pauseMs + lateMs, qPrintable(QString("%1: %2 ms").arg(what).arg(delayMs)));
     // Nothing else sounded since the last sound ended.
     QVERIFY(recorder.isSilent(std::max(lastSoundEnd, requestedAt), onset));
     lastSoundEnd = onset + stimulus.size();
@@ -86,6 +88,9 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     QVERIFY(subject);
     QVERIFY(QTest::qWaitForWindowExposed(subject));
     QCOMPARE(window->isEnabled(), false);
+    // The listener's range is the session's: 10 to 1000 Hz in steps of 1, starting at 500.
+    const QSpinBox *box = subject->spinBoxFrequency;
+    QCOMPARE(QList<int>({box->minimum(), box->maximum(), box->value(), box->singleStep()}), QList<int>({10, 1000, 500, 1}));
 
     QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
     request(subject->pushButtonPlayTarget, target, "target");
