@@ -116,7 +116,7 @@ void TestSubjectWindow::frequencyControls()
     QMainWindow parent;
     SubjectWindow window(&parent);
     window.show();
-    advance(window, Choosing);
+    advance(window, ChoosingAgain);
     // Wholly above the range before, so a value set ahead of its range would be clamped.
     QMetaObject::invokeMethod(&window, "receiveParameters", Q_ARG(qint32, 1100), Q_ARG(qint32, 1200),
                               Q_ARG(qint32, 1150), Q_ARG(qint32, 5));
@@ -127,7 +127,8 @@ void TestSubjectWindow::frequencyControls()
     QCOMPARE(state(window.sliderFrequency), (QList<int>{1100, 1200, 1150, 5}));
     QTest::keyClick(window.spinBoxFrequency, Qt::Key_Up);
     QCOMPARE(window.sliderFrequency->value(), 1155);
-    // Left to right: the target button, the value with the sinusoid button, the slider.
+    // Left to right: the target button, the value with the sinusoid button, the slider; Done below.
+    QVERIFY(window.pushButtonPlayTarget->geometry().bottom() < window.pushButtonDone->y());
     QVERIFY(window.pushButtonPlayTarget->geometry().right() < window.pushButtonPlaySinusoid->x());
     QVERIFY(window.pushButtonPlaySinusoid->geometry().right() < window.sliderFrequency->x());
     QTest::keyClick(window.sliderFrequency, Qt::Key_Down);
