@@ -44,7 +44,6 @@ private slots:
     void runIsKeptAndOfferedAfterACrash();
 };
 
-// One target, as a session start leaves it.
 void TestResultsFile::init()
 {
     WindowTest::init();
@@ -86,6 +85,7 @@ void TestResultsFile::safeWrite()
     QCOMPARE(written, !failsAfterOpen);
     QCOMPARE(error.isEmpty(), written);
     QCOMPARE(readAll(path), written ? exampleContent : QByteArray("earlier"));
+    QVERIFY(!writeFileSafely(desktop->path(), "x", &error)); // a folder is no file to write
 }
 
 void TestResultsFile::endOfRun_data()
