@@ -61,7 +61,9 @@ private:
     static constexpr int L1_CHUNK_BITS = 11;
     // Twiddle factors an oscillator pass computes ahead, on the stack.
     static constexpr std::int32_t OSC_CHUNK_LEN = 512;
-    // Blocks of 16 that the first passes process side by side.
+    // Values of one block of the first passes (passes 1 to 3 and table pass 3).
+    static constexpr int BLOCK = 16;
+    // Blocks that the first passes process side by side.
     static constexpr int LANES = 4;
 
     void init_bit_rev_table ();
@@ -73,7 +75,7 @@ private:
     static void compute_spectrum_8 (T * __restrict out, const T * __restrict x,
                                     const std::int32_t * __restrict rev, std::int32_t c);
     static void compute_spectra_16_lanes (T * __restrict dr, const T * __restrict xr,
-                                          const std::int32_t * __restrict rev, const T co [4]);
+                                          const std::int32_t * __restrict rev, const T (&co) [4]);
     void compute_table_passes (int first, int end, int pairs, T d [], T s [],
                                std::int32_t len) const;
     void compute_table_pass (int pass, T d [], const T s [], std::int32_t len) const;

@@ -83,8 +83,9 @@ void FFTReal <T>::init_bit_rev_table ()
     }
 }
 
-// One segment per level l = 3 .. k-1: cos (i * pi / 2^l) for i = 0 .. 2^(l-1) - 1, starting at
-// index 2^(l-1) - 4.
+// One segment per level l = 3 .. k-1: cos (i * pi / 2^l) for i = 1 .. 2^(l-1) - 1, starting at
+// index 2^(l-1) - 4. Entry 0 of a segment, cos 0, is never read: the butterflies at angle 0
+// need no twiddle.
 template <class T>
 void FFTReal <T>::init_cos_table ()
 {
@@ -98,7 +99,7 @@ void FFTReal <T>::init_cos_table ()
         const std::int32_t seg_len = std::int32_t (1) << (level - 1);
         const std::int32_t base = seg_len - 4;
         const double mul = PI / double (std::int32_t (1) << level);
-        for (std::int32_t i = 0; i < seg_len; ++ i)
+        for (std::int32_t i = 1; i < seg_len; ++ i)
         {
             _cos_table [base + i] = static_cast <T> (std::cos (double (i) * mul));
         }
@@ -280,7 +281,7 @@ void FFTReal <T>::compute_spectra_16 (T * __restrict d, const T * __restrict x) 
     {
         for (std::int32_t c = 0; c < _length; c += 16)
         {
-            T s [16];
+            T s [BLOCK];
             compute_spectrum_8 (s, x, rev, c);
             compute_spectrum_8 (s + 8, x, rev, c + 8);
             combine_extremes (d + c, s, 8);
@@ -329,12 +330,12 @@ void FFTReal <T>::compute_spectra_16 (T * __restrict d, const T * __restrict x) 
 template <class T>
 inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * __restrict xr,
                                                    const std::int32_t * __restrict rev,
-                                                   const T co [4])
+                                                   const T (&co) [4])
 {
     const T h = static_cast <T> (SQRT2_2);
-    T v [16] [LANES];
+    T v [BLOCK] [LANES];
 #pragma GCC unroll 16
-    for (int q = 0; q < 16; ++ q)
+    for (int q = 0; q < BLOCK; ++ q)
     {
         const T * const src = xr + rev [q];
         for (int l = 0; l < LANES; ++ l)
@@ -344,9 +345,9 @@ inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * 
     }
 
     // Passes 1 and 2, per group of 4.
-    T p [16] [LANES];
+    T p [BLOCK] [LANES];
 #pragma GCC unroll 16
-    for (int q = 0; q < 16; q += 4)
+    for (int q = 0; q < BLOCK; q += 4)
     {
         for (int l = 0; l < LANES; ++ l)
         {
@@ -360,9 +361,9 @@ inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * 
     }
 
     // Pass 3, per group of 8.
-    T e [16] [LANES];
+    T e [BLOCK] [LANES];
 #pragma GCC unroll 16
-    for (int q = 0; q < 16; q += 8)
+    for (int q = 0; q < BLOCK; q += 8)
     {
         for (int l = 0; l < LANES; ++ l)
         {
@@ -380,7 +381,7 @@ inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * 
     }
 
     // Table pass 3, n = 8: sin (i pi/8) = cos ((4 - i) pi/8).
-    T o [16] [LANES];
+    T o [BLOCK] [LANES];
     for (int l = 0; l < LANES; ++ l)
     {
         o [0] [l] = e [0] [l] + e [8] [l];
@@ -410,7 +411,7 @@ inline void FFTReal <T>::compute_spectra_16_lanes (T * __restrict dr, const T * 
     {
         T * const dst = dr + rev [l];
 #pragma GCC unroll 16
-        for (int q = 0; q < 16; ++ q)
+        for (int q = 0; q < BLOCK; ++ q)
         {
             dst [q] = o [q] [l];
         }
