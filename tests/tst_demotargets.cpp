@@ -44,7 +44,7 @@ void TestDemoTargets::pitchContent()
     for (int i = 0; i < wav.samples.size(); ++i)
         wav.samples[i] *= 0.5 * (1.0 - std::cos(2.0 * M_PI * i / wav.samples.size()));
     QVector<double> frequency, amplitude;
-    QVERIFY(amplitudeSpectrum(wav.samples, wav.samples.size(), 1 << 18, rate, frequency, amplitude));
+    amplitudeSpectrum(wav.samples, wav.samples.size(), 1 << 18, rate, frequency, amplitude);
     const double strongest = *std::max_element(amplitude.cbegin(), amplitude.cend());
     for (int n = 0; n < partials.size(); ++n)
         QVERIFY2(qAbs(amplitude[qRound(partials[n] / frequency[1])] / strongest - levels[n]) < 0.01, qPrintable(QString::number(partials[n])));

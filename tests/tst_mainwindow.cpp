@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "support/GridCells.h"
 #include "support/ModalDriver.h"
 #include "support/WavBuilder.h"
 #include "support/WindowTest.h"
@@ -11,7 +12,9 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 
 // The experimenter window: as it opens, preparing a session, the settings it reads back, where
 // its results go, and a sound the server refuses.
@@ -21,6 +24,7 @@ class TestMainWindow : public WindowTest
 private slots:
     void panelRows_data();
     void panelRows();
+    void chartsBesideThePanel();
     void quitClosesTheWindow();
     void preparation_data();
     void preparation();
@@ -69,6 +73,23 @@ void TestMainWindow::panelRows()
     QFETCH(QStringList, texts);
     QCOMPARE(rowTexts(window->gridLayoutParameters->itemAtPosition(row, 0)),
              texts.replaceInStrings("<desktop>", desktop->path()));
+}
+
+// The panel left of the charts; the waveform above the spectrum, the trend below both, two columns
+// wide. Each chart by its title, title size and its axes' label and title sizes.
+void TestMainWindow::chartsBesideThePanel()
+{
+    QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));
+    QCOMPARE(gridCells(window->gridLayoutCharts), (QList<QList<int>>{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 2}}));
+    QStringList charts;
+    for (int i = 0; i < window->gridLayoutCharts->count(); ++i) {
+        const QtCharts::QChart *chart = qobject_cast<QtCharts::QChartView *>(window->gridLayoutCharts->itemAt(i)->widget())->chart();
+        charts << QString("%1 %2").arg(chart->title()).arg(chart->titleFont().pixelSize());
+        for (const QtCharts::QAbstractAxis *axis : chart->axes())
+            charts.last() += QString(" %1 %2").arg(axis->labelsFont().pixelSize()).arg(axis->titleFont().pixelSize());
+    }
+    QCOMPARE(charts, QStringList({"Time Waveform 12 10 10 10 10", "Amplitude Spectrum 12 10 10 10 10",
+                                  "Response Trend 12 10 10 10 10"}));
 }
 
 void TestMainWindow::quitClosesTheWindow()

@@ -38,6 +38,7 @@ void TestSessionRecord::recordReadsBackWhole()
     SessionRecord back;
     QVERIFY2(readSessionRecord(dir.filePath("record.json"), &back, &error), qPrintable(error));
     QCOMPARE(QJsonDocument(back.toJson()).toJson(), QJsonDocument(record.toJson()).toJson());
+    QCOMPARE(back.requests.at(1).startedMs, qint64(-1));
 
     // What JSON cannot say directly: the time's offset, and null for "none".
     const QJsonObject json = record.toJson();

@@ -44,7 +44,7 @@ void TestSpectrum::smallTargets()
     QFETCH(QVector<double>, expected);
 
     QVector<double> frequency(8192, 1.0), amplitude(8192, 1.0);
-    QVERIFY(amplitudeSpectrum(target, sampleCount, fftLength, 8000.0, frequency, amplitude));
+    amplitudeSpectrum(target, sampleCount, fftLength, 8000.0, frequency, amplitude);
     QCOMPARE(frequency.size(), expected.size());
     QCOMPARE(amplitude.size(), expected.size());
     for (int k = 0; k < expected.size(); ++k) {

@@ -1,4 +1,5 @@
 #include "subject/SubjectWindow.h"
+#include "support/GridCells.h"
 #include "support/ModalDriver.h"
 
 #include <QLabel>
@@ -127,10 +128,10 @@ void TestSubjectWindow::frequencyControls()
     QCOMPARE(state(window.sliderFrequency), (QList<int>{1100, 1200, 1150, 5}));
     QTest::keyClick(window.spinBoxFrequency, Qt::Key_Up);
     QCOMPARE(window.sliderFrequency->value(), 1155);
-    // Left to right: the target button, the value with the sinusoid button, the slider; Done below.
-    QVERIFY(window.pushButtonPlayTarget->geometry().bottom() < window.pushButtonDone->y());
-    QVERIFY(window.pushButtonPlayTarget->geometry().right() < window.pushButtonPlaySinusoid->x());
-    QVERIFY(window.pushButtonPlaySinusoid->geometry().right() < window.sliderFrequency->x());
+    // Left to right: the target button, the value over the sinusoid button, the slider, "I am
+    // ready" in place of the last two; Done below across the whole width.
+    QCOMPARE(gridCells(window.layoutMain), (QList<QList<int>>{{0, 0, 2, 1}, {0, 1, 1, 1}, {1, 1, 1, 1},
+                                                              {0, 2, 2, 1}, {0, 1, 1, 2}, {2, 0, 1, 4}}));
     QTest::keyClick(window.sliderFrequency, Qt::Key_Down);
     QCOMPARE(window.spinBoxFrequency->value(), 1150);
 }

@@ -106,7 +106,7 @@ void TestTargetLoading::loadsOrRefuses()
     for (double change : {0.0, 1.0}) {
         window->targetSignal[0] += change;
         window->computeAmplitudeSpectrum();
-        QVERIFY(amplitudeSpectrum(window->targetSignal, signal.size(), fftLength, 40000.0, frequency, amplitude));
+        amplitudeSpectrum(window->targetSignal, signal.size(), fftLength, 40000.0, frequency, amplitude);
         QCOMPARE(window->spectrumAmplitude, amplitude);
     }
 }

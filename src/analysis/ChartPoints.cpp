@@ -7,13 +7,11 @@ QVector<QPointF> chartPoints(const QVector<double> &x, const QVector<double> &y,
     const int n = std::max(0, std::min({count, x.size(), y.size()}));
     QVector<QPointF> points;
     if (n <= exactChartPoints) {
-        points.resize(n);
         for (int i = 0; i < n; ++i)
-            points[i] = QPointF(x[i], y[i]);
+            points.append(QPointF(x[i], y[i]));
         return points;
     }
     const int runs = std::max(1, columns);
-    points.reserve(2 * runs);
     for (int c = 0; c < runs; ++c) {
         const int begin = int(qint64(n) * c / runs);
         const int end = int(qint64(n) * (c + 1) / runs);

@@ -7,21 +7,18 @@
 //
 // target        the samples, full scale 1.0; the first fftLength of them are read and the rest
 //               of the block is zero-padded. target itself is not changed.
-// sampleCount   the number of samples of the sound; the divisor of every bin is
-//               sampleCount div 2 (half the signal length, not half the FFT length), so a
-//               sinusoid of peak amplitude A that falls on a bin reads A there.
-// fftLength     N, a power of two from 1 to 2^30 (the smallest one not below sampleCount).
-// samplingRate  in Hz.
+// sampleCount   the number of samples of the sound, 2 or more when N is; the divisor of every
+//               bin is sampleCount div 2 (half the signal length, not half the FFT length), so
+//               a sinusoid of peak amplitude A that falls on a bin reads A there.
+// fftLength     N: 0, or a power of two up to 2^30 (the window takes the smallest one not below
+//               sampleCount).
+// samplingRate  in Hz, above 0.
 //
 // On return frequency and amplitude hold N div 2 entries each, bin k at k / (N / samplingRate)
 // Hz; the Nyquist bin is not included. Bin 0 is the sum of the samples over the divisor; its
-// amplitude is not halved. An empty target (sampleCount 0 or fftLength 0) and N = 1 give no
-// bins and empty vectors, without a transform.
-//
-// Returns false, with empty vectors and a warning in the message log, when the arguments admit
-// no spectrum: fftLength negative, not a power of two or above 2^30, sampleCount negative or
-// below 2 while N > 1, or samplingRate not a positive finite number.
-bool amplitudeSpectrum(const QVector<double> &target, int sampleCount, int fftLength,
+// amplitude is not halved. An empty target (N = 0) and N = 1 give no bins and empty vectors,
+// without a transform.
+void amplitudeSpectrum(const QVector<double> &target, int sampleCount, int fftLength,
                        double samplingRate, QVector<double> &frequency, QVector<double> &amplitude);
 
 #endif

@@ -14,11 +14,7 @@ void zeroFill(QVector<double> &v)
 
 QVector<double> sinusoidSamples(int count, double frequency, double samplingRate)
 {
-    QVector<double> v;
-    if (count < 1)
-        return v;
-    v.resize(count);
-    zeroFill(v);
+    QVector<double> v(std::max(count, 0), 0.0);
     // A rate typed as text that is not a number arrives as 0: silence rather than NaN samples.
     if (!(samplingRate > 0.0))
         return v;

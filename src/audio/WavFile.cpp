@@ -181,7 +181,7 @@ bool WavFile::readWavFile(const QByteArray &path)
     qint64 dataOffset = 0;
     std::uint32_t declaredDataSize = 0;
     qint64 offset = 12;
-    while (offset + 8 <= fileSize && file.seek(offset)) {
+    while (file.seek(offset)) {
         const QByteArray chunk = file.read(8);
         if (chunk.size() < 8)
             break;
