@@ -16,7 +16,7 @@ void TestWindowGeometry::placement_data()
     QTest::addColumn<bool>("centre");
     QTest::addColumn<QPoint>("current");
     QTest::addColumn<QRect>("expected");
-    QTest::newRow("centred, odd halves, height below 0") << QSizeF(0.5, -1.0) << true << QPoint() << QRect(250, 300, 500, 0);
+    QTest::newRow("centred, odd halves") << QSizeF(0.5, 0.25) << true << QPoint() << QRect(250, 225, 500, 150);
     QTest::newRow("kept, width below 0, height above 1") << QSizeF(-0.5, 2.0) << false << QPoint(300, 200) << QRect(300, 200, 0, 601);
     QTest::newRow("off the edges, width above 1") << QSizeF(1.5, 0.8) << false << QPoint(0, 39) << QRect(5, 40, 1001, 480);
 }

@@ -74,8 +74,7 @@ void SessionParameters::createOutputFolder() const
 
 qint32 SessionParameters::fftLengthFor(qint32 sampleCount)
 {
-    if (sampleCount < 1)
-        return 0;
+    // No samples: the logarithm is -infinity, and the length 0.
     const double ln2 = 0.6931471805599453;
     return static_cast<qint32>(std::pow(2.0, std::ceil(std::log(double(sampleCount)) / ln2)));
 }

@@ -55,14 +55,13 @@ QVector<double> convertSampleRate(const QVector<double> &samples, double fromRat
     }
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, SOXR_LINEAR_PHASE);
+    // The resampler may end a sample or two short of the rounded length: resize zero-filled, so
+    // that tail is silence.
     size_t produced = 0;
     const soxr_error_t problem = soxr_oneshot(fromRate, toRate, 1, samples.constData(), size_t(samples.size()),
                                               nullptr, converted.data(), size_t(length), &produced, &io,
                                               &quality, nullptr);
     if (problem)
         return failed(error, QStringLiteral("Sample rate conversion failed: %1").arg(QString::fromUtf8(problem)));
-    // The resampler may end a sample or two short of the rounded length; that tail is silence.
-    for (qint64 i = qint64(produced); i < length; ++i)
-        converted[int(i)] = 0.0;
     return converted;
 }

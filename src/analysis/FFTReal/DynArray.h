@@ -55,8 +55,6 @@ template <class T>
 DynArray <T>::~DynArray ()
 {
     delete [] _data_ptr;
-    _data_ptr = nullptr;
-    _len = 0;
 }
 
 template <class T>

@@ -277,7 +277,8 @@ void FFTReal <T>::compute_spectra_16 (T * __restrict d, const T * __restrict x) 
     // cos (i pi/8), i = 0 .. 3
     const T co [4] = { T (1), _cos_table [1], _cos_table [2], _cos_table [3] };
 
-    if (_length < 128)
+    // Fewer than LANES blocks of 16 in all.
+    if (_length <= 32)
     {
         for (std::int32_t c = 0; c < _length; c += 16)
         {
@@ -299,7 +300,7 @@ void FFTReal <T>::compute_spectra_16 (T * __restrict d, const T * __restrict x) 
     // side by side, one lane each, and every read of x is a run. Reversal maps disjoint bit
     // fields separately, so rev [r + l] = rev [r] + rev [l] for r a multiple of LANES.
     const std::int32_t sixteenth = _length >> 4;
-    if (_length < 4096)
+    if (_length <= 2048)
     {
         for (std::int32_t r = 0; r < sixteenth; r += LANES)
         {
