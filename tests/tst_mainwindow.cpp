@@ -75,11 +75,17 @@ void TestMainWindow::panelRows()
              texts.replaceInStrings("<desktop>", desktop->path()));
 }
 
-// The panel left of the charts; the waveform above the spectrum, the trend below both, two columns
-// wide. Each chart by its title, title size and its axes' label and title sizes.
+// The panel left of the charts, a third of the spare width; its rows four columns wide. The
+// waveform above the spectrum, the trend below both, two columns wide. Each chart by its title,
+// title size and its axes' label and title sizes.
 void TestMainWindow::chartsBesideThePanel()
 {
+    QList<QList<int>> panel;
+    for (int row = 1; row <= 12; ++row)
+        panel << QList<int>{row, 0, 1, 4};
+    QCOMPARE(gridCells(window->gridLayoutParameters), panel);
     QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));
+    QCOMPARE(QList<int>({window->gridLayoutMain->columnStretch(0), window->gridLayoutMain->columnStretch(1)}), QList<int>({1, 2}));
     QCOMPARE(gridCells(window->gridLayoutCharts), (QList<QList<int>>{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 2}}));
     QStringList charts;
     for (int i = 0; i < window->gridLayoutCharts->count(); ++i) {
@@ -90,6 +96,9 @@ void TestMainWindow::chartsBesideThePanel()
     }
     QCOMPARE(charts, QStringList({"Time Waveform 12 10 10 10 10", "Amplitude Spectrum 12 10 10 10 10",
                                   "Response Trend 12 10 10 10 10"}));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->pushButtonQuit->height(), 60);
 }
 
 void TestMainWindow::quitClosesTheWindow()

@@ -6,7 +6,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-#include <limits>
+#include <cmath>
 
 // The session record's JSON form, its refusal of what is not one, and where records go.
 class TestSessionRecord : public QObject
@@ -29,7 +29,7 @@ void TestSessionRecord::recordReadsBackWhole()
     record.startedAt = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 5, 120), Qt::OffsetFromUTC, 3600);
     record.soundDuration = 0.25007;
     record.target.resampledTo = 40000;
-    record.target.rmsDbfs = -std::numeric_limits<double>::infinity();
+    record.target.rmsDbfs = -qInf();
     record.hasTrial = true;
     record.matches = {700, 730.5};
     record.requests = {{"target", 0, 12, 762, 763, 1013, ""}, {"sinusoid", 730.5, 2000, 2750, -1, 2751, "failed"}};
@@ -54,6 +54,7 @@ void TestSessionRecord::unreadableRecordsAreRefused_data()
     QTest::addColumn<QByteArray>("content");
     const QByteArray smallest = "{\"program\": \"Tonvara\", \"requests\": []}"; // a record as far as it goes
     QTest::newRow("another program's") << QByteArray(smallest).replace("Tonvara", "other");
+    QTest::newRow("not JSON") << smallest.left(20);
     QTest::newRow("larger than any record") << smallest + QByteArray(16 << 20, ' ');
 }
 
@@ -78,7 +79,9 @@ void TestSessionRecord::places()
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
     QCoreApplication::setApplicationName("tonvara");
     QCOMPARE(unfinishedRunsFolder(), dir.filePath("tonvara/unfinished"));
-    QCOMPARE(peakDbfs({0.5}, 0), -std::numeric_limits<double>::infinity());
+    QCOMPARE(QVector<double>({peakDbfs({0.5, 1}, 0), rmsDbfs({0.5, 1}, 0)}), QVector<double>(2, -qInf()));
+    QCOMPARE(QVector<double>({std::round(peakDbfs({0.5, 1}, 1) * 1e4), std::round(rmsDbfs({0.5, 1}, 1) * 1e4)}),
+             QVector<double>({-60206, -60206}));
 }
 
 QTEST_MAIN(TestSessionRecord)

@@ -132,6 +132,8 @@ void TestSubjectWindow::frequencyControls()
     // ready" in place of the last two; Done below across the whole width.
     QCOMPARE(gridCells(window.layoutMain), (QList<QList<int>>{{0, 0, 2, 1}, {0, 1, 1, 1}, {1, 1, 1, 1},
                                                               {0, 2, 2, 1}, {0, 1, 1, 2}, {2, 0, 1, 4}}));
+    QCOMPARE(QList<int>({window.sliderFrequency->width(), window.spinBoxFrequency->height(), window.pushButtonDone->height()}),
+             QList<int>({100, 200, 100}));
     QTest::keyClick(window.sliderFrequency, Qt::Key_Down);
     QCOMPARE(window.spinBoxFrequency->value(), 1150);
 }

@@ -302,8 +302,6 @@ void MainWindow::initialiseWindow()
     soundIndex = 0;
 
     waveformTime.resize(parameters.displaySampleCount);
-    trendTrial.resize(0);
-    trendFrequency.resize(0);
     parameters.displaySampleCount =
         static_cast<qint32>(std::floor(parameters.samplingRate * parameters.displayDuration));
     waveformPoints.resize(parameters.displaySampleCount);

@@ -80,6 +80,6 @@ QString TargetSound::description() const
         text += QStringLiteral(", resampled from %1 Hz to %2 Hz").arg(fileRate).arg(sessionRate);
     if (exceedsFullScale())
         text += QStringLiteral(". Warning: samples reach %1, beyond \u00b11; the sound card will clip them")
-                    .arg(peakValue, 0, 'f', 3);
+                    .arg(QString::number(peakValue, 'f', 3));
     return text;
 }

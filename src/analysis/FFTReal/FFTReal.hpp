@@ -89,7 +89,7 @@ void FFTReal <T>::init_bit_rev_table ()
 template <class T>
 void FFTReal <T>::init_cos_table ()
 {
-    if (_nbr_bits <= 3)
+    if (_nbr_bits < 4)
     {
         return;
     }
