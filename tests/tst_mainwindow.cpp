@@ -199,6 +199,7 @@ void TestMainWindow::resultsGoWhereTheWindowSays()
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
     QCOMPARE(driver.seen().first().text, desktop->path());
     QCOMPARE(QDir(desktop->path()).entryList({"*.txt"}, QDir::Files), QStringList{fileName});
+    QCOMPARE(rowTexts(window->gridLayoutParameters->itemAtPosition(7, 0)), QStringList({"Practice", "Experiment (off)", "Go (off)", "Quit"}));
 }
 
 void TestMainWindow::refusedSoundStillEndsItsPresentation()

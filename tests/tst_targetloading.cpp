@@ -98,15 +98,19 @@ void TestTargetLoading::loadsOrRefuses()
     if (!edge)
         QCOMPARE(window->targetSignal, signal); // at the session's rate: untouched, bit for bit
     for (int i = edge; i < signal.size() - edge; ++i)
-        QVERIFY2(qAbs(window->targetSignal[i] - signal[i]) < 1e-4, qPrintable(QString::number(i)));
+        QVERIFY2(qAbs(window->targetSignal.at(i) - signal[i]) < 1e-4, qPrintable(QString::number(i)));
 
-    // The spectrum made with the load serves only the signal it was made of.
+    // The spectrum made with the load (marked here) serves the signal it was made of, and no other.
     const int fftLength = int(qNextPowerOfTwo(quint32(signal.size() - 1))); // the smallest not below the count
     QVector<double> frequency, amplitude;
+    window->loadedSpectrumAmplitude.append(-1.0);
     for (double change : {0.0, 1.0}) {
-        window->targetSignal[0] += change;
+        if (change != 0.0)
+            window->targetSignal[0] += change;
         window->computeAmplitudeSpectrum();
         amplitudeSpectrum(window->targetSignal, signal.size(), fftLength, 40000.0, frequency, amplitude);
+        if (change == 0.0)
+            amplitude.append(-1.0);
         QCOMPARE(window->spectrumAmplitude, amplitude);
     }
 }

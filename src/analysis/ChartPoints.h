@@ -10,7 +10,7 @@ const int exactChartPoints = 16384;
 
 // The points (x[i], y[i]) for i below count (and below both sizes) that a line chart draws. Up to
 // exactChartPoints of them come back as they are. Longer series are split into `columns` runs of
-// consecutive points (columns >= 1, one per pixel column of the chart); each run gives its lowest
+// consecutive points (one per pixel column of the chart, at least one); each run gives its lowest
 // and its highest point, in their original order, so peaks and troughs stay visible and at most
 // 2 * columns points are drawn.
 QVector<QPointF> chartPoints(const QVector<double> &x, const QVector<double> &y, int count, int columns);

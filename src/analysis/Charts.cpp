@@ -62,9 +62,9 @@ bool valueRange(const QVector<double> &values, QVector<double> &range)
 int pixelColumns(const QWidget *view)
 {
     if (view && view->isVisible())
-        return qMax(1, int(view->width() * view->devicePixelRatioF()));
+        return int(view->width() * view->devicePixelRatioF());
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? qMax(1, int(screen->geometry().width() * screen->devicePixelRatio())) : 4096;
+    return screen ? int(screen->geometry().width() * screen->devicePixelRatio()) : 4096;
 }
 
 } // namespace

@@ -27,10 +27,8 @@ void MainWindow::playOneSound()
     // A sound whose end never came: let go of it before starting the next.
     releaseAudio();
 
-    int count = 0;
     const QVector<double> *stimulus = nullptr;
     if (soundIndex < soundsPerPresentation) {
-        count = parameters.sampleCount;
         if (sinusoidMode) {
             showMatchedFrequency();
             ++parameters.sinusoidCount;
@@ -39,7 +37,7 @@ void MainWindow::playOneSound()
             stimulus = &targetSignal;
         }
     }
-    audioBytes = new QByteArray(stimulus ? float32LittleEndian(*stimulus, count) : QByteArray());
+    audioBytes = new QByteArray(stimulus ? float32LittleEndian(*stimulus, parameters.sampleCount) : QByteArray());
     if (audioBytes->isEmpty()) {
         // An output given nothing never reports an end: end the presentation here.
         delete audioBytes;

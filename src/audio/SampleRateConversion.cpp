@@ -25,27 +25,19 @@ QVector<double> failed(QString *error, const QString &message)
 
 } // namespace
 
-qint64 convertedLength(qint64 frames, double fromRate, double toRate)
-{
-    if (!isRate(fromRate) || !isRate(toRate) || frames < 0)
-        return -1;
-    const double length = std::round(double(frames) * toRate / fromRate);
-    return length > double(maxLength) ? -1 : qint64(length);
-}
-
 QVector<double> convertSampleRate(const QVector<double> &samples, double fromRate, double toRate,
                                   QString *error)
 {
     if (error)
         error->clear();
-    const qint64 length = convertedLength(samples.size(), fromRate, toRate);
-    if (length < 0)
+    const double length = std::round(double(samples.size()) * toRate / fromRate);
+    if (!isRate(fromRate) || !isRate(toRate) || length > double(maxLength))
         return failed(error, QStringLiteral("Cannot convert %1 samples from %2 Hz to %3 Hz.")
                                  .arg(samples.size()).arg(fromRate).arg(toRate));
     if (fromRate == toRate)
         return samples;
-    if (length == 0 || samples.isEmpty())
-        return QVector<double>(int(length), 0.0);
+    if (length == 0.0)
+        return {};
 
     QVector<double> converted;
     try {

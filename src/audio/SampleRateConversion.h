@@ -16,8 +16,4 @@
 QVector<double> convertSampleRate(const QVector<double> &samples, double fromRate, double toRate,
                                   QString *error = nullptr);
 
-// round(frames * toRate / fromRate): the length convertSampleRate gives; -1 when the rates admit
-// no conversion or the length would not fit a QVector.
-qint64 convertedLength(qint64 frames, double fromRate, double toRate);
-
 #endif

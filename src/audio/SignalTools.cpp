@@ -105,9 +105,6 @@ QVector<int> randomIntegers(int count, int min, int max)
     }
     seedFromClock();
     QVector<int> values;
-    if (count < 1)
-        return values;
-    values.reserve(count);
     for (int i = 0; i < count; ++i)
         values.append(drawInRange(min, max));
     return values;

@@ -14,12 +14,10 @@ void zeroFill(QVector<double> &v)
 
 QVector<double> sinusoidSamples(int count, double frequency, double samplingRate)
 {
-    QVector<double> v(std::max(count, 0), 0.0);
-    // A rate typed as text that is not a number arrives as 0: silence rather than NaN samples.
-    if (!(samplingRate > 0.0))
-        return v;
+    QVector<double> v;
     const double radiansPerStep = frequency * twoPi;
+    // A rate typed as text that is not a number arrives as 0: silence rather than NaN samples.
     for (int i = 0; i < count; ++i)
-        v[i] = std::sin(radiansPerStep * i / samplingRate);
+        v.append(samplingRate > 0.0 ? std::sin(radiansPerStep * i / samplingRate) : 0.0);
     return v;
 }
