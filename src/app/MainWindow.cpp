@@ -96,7 +96,7 @@ MainWindow::MainWindow(QWidget *parent)
     , spectrumChartView(nullptr)
     , trendChartView(nullptr)
     , subjectWindow(nullptr)
-    , soundsPerPresentation(0)
+    , soundsPerPresentation(1)
     , soundIndex(0)
     , playPosition(0)
     , currentTarget(0)
@@ -261,9 +261,6 @@ void MainWindow::initialiseWindow()
     comboBoxSesType->addItems(parameters.sessionTypeNames);
     comboBoxSoundType->addItems(parameters.soundTypeNames);
     comboBoxMainParameter->addItems(parameters.mainParameterNames);
-    parameters.sessionType = 0;
-    parameters.soundType = 0;
-    parameters.mainParameter = 0;
     comboBoxSesType->setCurrentIndex(parameters.sessionType);
     comboBoxSoundType->setCurrentIndex(parameters.soundType);
     comboBoxMainParameter->setCurrentIndex(parameters.mainParameter);
@@ -298,8 +295,6 @@ void MainWindow::initialiseWindow()
     pushButtonGo->setEnabled(false);
     lineEditFrequencyMatched->setText(QStringLiteral("not started yet"));
 
-    soundsPerPresentation = 1;
-    soundIndex = 0;
 
     waveformTime.resize(parameters.displaySampleCount);
     parameters.displaySampleCount =

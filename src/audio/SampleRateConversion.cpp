@@ -11,11 +11,6 @@ namespace {
 // A QVector<double> cannot hold more elements than this.
 const qint64 maxLength = (qint64(std::numeric_limits<int>::max()) - 64) / qint64(sizeof(double));
 
-bool isRate(double rate)
-{
-    return std::isfinite(rate) && rate > 0.0;
-}
-
 QVector<double> failed(QString *error, const QString &message)
 {
     if (error)
@@ -31,7 +26,7 @@ QVector<double> convertSampleRate(const QVector<double> &samples, double fromRat
     if (error)
         error->clear();
     const double length = std::round(double(samples.size()) * toRate / fromRate);
-    if (!isRate(fromRate) || !isRate(toRate) || length > double(maxLength))
+    if (length > double(maxLength))
         return failed(error, QStringLiteral("Cannot convert %1 samples from %2 Hz to %3 Hz.")
                                  .arg(samples.size()).arg(fromRate).arg(toRate));
     if (fromRate == toRate)

@@ -114,9 +114,6 @@ QVector<double> uniformNoise(int count)
 {
     seedFromClock();
     QVector<double> values;
-    if (count < 1)
-        return values;
-    values.reserve(count);
     for (int i = 0; i < count; ++i)
         values.append(nextRandom() / 32767.0);
     return values;

@@ -234,7 +234,7 @@ bool WavFile::readWavFile(const QByteArray &path)
     std::memcpy(dataTag, "data", 4);
 
     const int bytesPerSample = bitsPerSample / 8;
-    const qint64 present = std::max<qint64>(0, fileSize - dataOffset);
+    const qint64 present = fileSize - dataOffset;
     const qint64 wanted = std::min<qint64>(declaredDataSize, present);
     if (wanted / bytesPerSample > maxSamples)
         return fail(QStringLiteral("WAV data is too large to hold in memory: ") + name);
