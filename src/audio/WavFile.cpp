@@ -1,6 +1,7 @@
 #include "audio/WavFile.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -39,27 +40,22 @@ bool isFloatDepth(std::uint16_t bits)
 
 std::uint16_t le16(const char *p)
 {
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return std::uint16_t(b[0] | (b[1] << 8));
+    return qFromLittleEndian<quint16>(p);
 }
 
 std::uint32_t le32(const char *p)
 {
-    const auto *b = reinterpret_cast<const unsigned char *>(p);
-    return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16)
-        | (std::uint32_t(b[3]) << 24);
+    return qFromLittleEndian<quint32>(p);
 }
 
 void putLe16(char *p, std::uint16_t v)
 {
-    p[0] = char(v & 0xFF);
-    p[1] = char(v >> 8);
+    qToLittleEndian<quint16>(v, p);
 }
 
 void putLe32(char *p, std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xFF);
+    qToLittleEndian<quint32>(v, p);
 }
 
 void writeLine(std::ostream &out, const QString &line)
@@ -283,7 +279,6 @@ void WavFile::decodeSamples()
 
     const int bytesPerSample = bitsPerSample / 8;
     const int count = int(std::min<qint64>(numSamples, rawData.size() / bytesPerSample));
-    samples.reserve(count);
     const char *data = rawData.constData();
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     for (int i = 0; i < count; ++i) {
@@ -294,7 +289,7 @@ void WavFile::decodeSamples()
             std::memcpy(&value, &bits, sizeof value);
             samples.append(double(value));
         } else if (isFloat) {
-            const std::uint64_t bits = le32(p) | (std::uint64_t(le32(p + 4)) << 32);
+            const std::uint64_t bits = qFromLittleEndian<quint64>(p);
             double value;
             std::memcpy(&value, &bits, sizeof value);
             samples.append(value);

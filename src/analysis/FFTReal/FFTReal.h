@@ -66,6 +66,7 @@ private:
     // Blocks that the first passes process side by side.
     static constexpr int LANES = 4;
 
+    static std::int32_t bits_of (std::int32_t length);
     void init_bit_rev_table ();
     void init_cos_table ();
     void init_oscillators ();

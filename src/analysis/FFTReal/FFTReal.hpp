@@ -15,15 +15,30 @@ inline bool FFTReal_is_pow2 (std::int32_t x)
 template <class T>
 FFTReal <T>::FFTReal (std::int32_t length)
 :   _length (length)
-,   _nbr_bits (0)
+,   _nbr_bits (bits_of (length))
 ,   _bit_rev_table ()
 ,   _cos_table ()
 ,   _work_buffer ()
 ,   _oscillators ()
 {
     assert (FFTReal_is_pow2 (length));
+    assert (_nbr_bits <= MAX_BIT_DEPTH);
+    if (_nbr_bits > MAX_BIT_DEPTH || (std::int32_t (1) << _nbr_bits) != length)
+    {
+        throw std::invalid_argument ("FFTReal: the length must be a power of two from 1 to 2^30");
+    }
 
-    // Unsigned, so that a length of 0 or below still ends the count (at 31 or 32 bits).
+    _work_buffer.resize (_length);
+    init_bit_rev_table ();
+    init_cos_table ();
+    init_oscillators ();
+}
+
+// k for a length of 2^k. Unsigned, so that a length of 0 or below still ends the count (at 31
+// or 32 bits).
+template <class T>
+std::int32_t FFTReal <T>::bits_of (std::int32_t length)
+{
     std::uint32_t v = std::uint32_t (length) - 1u;
     std::int32_t count = 0;
     while ((v & ~0xFFFF) != 0)
@@ -41,17 +56,7 @@ FFTReal <T>::FFTReal (std::int32_t length)
         v >>= 1;
         ++ count;
     }
-    _nbr_bits = count;
-    assert (_nbr_bits <= MAX_BIT_DEPTH);
-    if (_nbr_bits > MAX_BIT_DEPTH || (std::int32_t (1) << _nbr_bits) != length)
-    {
-        throw std::invalid_argument ("FFTReal: the length must be a power of two from 1 to 2^30");
-    }
-
-    _work_buffer.resize (_length);
-    init_bit_rev_table ();
-    init_cos_table ();
-    init_oscillators ();
+    return count;
 }
 
 template <class T>
@@ -189,7 +194,7 @@ void FFTReal <T>::compute_general (T f [], const T x []) const
     const int l2_bits = std::min (_nbr_bits, TABLE_PASS_LIMIT + 1);
     int l1_pairs = (l1_bits - 4) / 2;
     int l2_pairs = (l2_bits - l1_bits) / 2;
-    if (((l1_pairs + l2_pairs) & 1) != 0)
+    if (((l1_pairs ^ l2_pairs) & 1) != 0)
     {
         if (l2_pairs > 0)
         {
@@ -200,8 +205,10 @@ void FFTReal <T>::compute_general (T f [], const T x []) const
             -- l1_pairs;
         }
     }
-    const int l1_sweeps = l1_bits - 4 - l1_pairs;
-    const int l2_sweeps = l2_bits - l1_bits - l2_pairs;
+    // Each sweep flips the data between the arrays, so only the parities of the sweep counts
+    // (l1_bits - 4 - l1_pairs, then l2_bits - l1_bits - l2_pairs) matter.
+    const bool l1_odd = ((l1_bits ^ l1_pairs) & 1) != 0;
+    const bool all_odd = ((l2_bits ^ l1_pairs ^ l2_pairs) & 1) != 0;
 
     const std::int32_t l1_len = std::int32_t (1) << l1_bits;
     const std::int32_t l2_len = std::int32_t (1) << l2_bits;
@@ -211,7 +218,7 @@ void FFTReal <T>::compute_general (T f [], const T x []) const
         {
             compute_table_passes (4, l1_bits, l1_pairs, d_ptr + c_1, s_ptr + c_1, l1_len);
         }
-        if ((l1_sweeps & 1) != 0)
+        if (l1_odd)
         {
             compute_table_passes (l1_bits, l2_bits, l2_pairs, s_ptr + c_2, d_ptr + c_2, l2_len);
         }
@@ -220,7 +227,7 @@ void FFTReal <T>::compute_general (T f [], const T x []) const
             compute_table_passes (l1_bits, l2_bits, l2_pairs, d_ptr + c_2, s_ptr + c_2, l2_len);
         }
     }
-    if (((l1_sweeps + l2_sweeps) & 1) != 0)
+    if (all_odd)
     {
         std::swap (d_ptr, s_ptr);
     }
