@@ -76,8 +76,8 @@ void TestMainWindow::panelRows()
 }
 
 // The panel left of the charts, a third of the spare width; its rows four columns wide. The
-// waveform above the spectrum, the trend below both, two columns wide. Each chart by its title,
-// title size and its axes' label and title sizes.
+// waveform above the spectrum, the trend below both, two columns wide. Each chart by its title
+// and the pixel size and weight of its title font and its axes' label and title fonts.
 void TestMainWindow::chartsBesideThePanel()
 {
     QList<QList<int>> panel;
@@ -87,15 +87,16 @@ void TestMainWindow::chartsBesideThePanel()
     QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));
     QCOMPARE(QList<int>({window->gridLayoutMain->columnStretch(0), window->gridLayoutMain->columnStretch(1)}), QList<int>({1, 2}));
     QCOMPARE(gridCells(window->gridLayoutCharts), (QList<QList<int>>{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 2}}));
+    const auto font = [](const QFont &font) { return QString(" %1/%2").arg(font.pixelSize()).arg(font.weight()); };
     QStringList charts;
     for (int i = 0; i < window->gridLayoutCharts->count(); ++i) {
         const QtCharts::QChart *chart = qobject_cast<QtCharts::QChartView *>(window->gridLayoutCharts->itemAt(i)->widget())->chart();
-        charts << QString("%1 %2").arg(chart->title()).arg(chart->titleFont().pixelSize());
+        charts << chart->title() + font(chart->titleFont());
         for (const QtCharts::QAbstractAxis *axis : chart->axes())
-            charts.last() += QString(" %1 %2").arg(axis->labelsFont().pixelSize()).arg(axis->titleFont().pixelSize());
+            charts.last() += font(axis->labelsFont()) + font(axis->titleFont());
     }
-    QCOMPARE(charts, QStringList({"Time Waveform 12 10 10 10 10", "Amplitude Spectrum 12 10 10 10 10",
-                                  "Response Trend 12 10 10 10 10"}));
+    const QString fonts = " 12/50 10/50 10/50 10/50 10/50";
+    QCOMPARE(charts, QStringList({"Time Waveform" + fonts, "Amplitude Spectrum" + fonts, "Response Trend" + fonts}));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QCOMPARE(window->pushButtonQuit->height(), 60);

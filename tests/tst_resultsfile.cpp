@@ -141,7 +141,7 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     QFETCH(bool, save);
     QString error;
     // Go and three tones, the run on disk after each; then the program is gone before Done.
-    const QByteArray target = WavBuilder().sampleRate(44100).channels(2).data(QByteArray(800, 7)).bytes();
+    const QByteArray target = WavBuilder().sampleRate(44100).bitsPerSample(8).data(QByteArray(800, 7)).bytes();
     window->currentTargetPath = desktop->filePath(targetName);
     QVERIFY(writeFileSafely(window->currentTargetPath, target, &error));
     QVERIFY(window->wavFile.readWavFile(window->currentTargetPath.toUtf8()));
@@ -161,12 +161,12 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     }
     QCOMPARE(kept.requests.size(), 3);
     QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
-    // 16-bit stereo at 44100 Hz, played at the session's 40000 Hz.
+    // 8-bit mono at 44100 Hz, played at the session's 40000 Hz.
     const SessionRecord::Target &t = kept.target;
     QCOMPARE(t.sha256, QString(QCryptographicHash::hash(target, QCryptographicHash::Sha256).toHex()));
     QCOMPARE(QVector<double>({double(t.bytes), double(t.format), double(t.bitsPerSample), double(t.channels), t.sampleRate,
                               double(t.frames), t.resampledTo, std::round(t.peakDbfs * 1e4), std::round(t.rmsDbfs * 1e4)}),
-             QVector<double>({double(target.size()), 1, 16, 2, 44100, 200, 40000, -60206, -90309}));
+             QVector<double>({double(target.size()), 1, 8, 1, 44100, 800, 40000, -60206, -90309}));
     window.reset();
 
     ModalDriver driver;
