@@ -27,7 +27,7 @@ class TestScriptedListener : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY2(recorder.start(), qPrintable(recorder.errorString())); }
     void practiceRunFromFirstClickToSavedFile();
 
 private:
@@ -39,12 +39,6 @@ private:
     SinkRecorder recorder;
     qint64 lastSoundEnd = 0;
 };
-
-void TestScriptedListener::initTestCase()
-{
-    QVERIFY(desktop.isValid());
-    QVERIFY2(recorder.start(), qPrintable(recorder.errorString()));
-}
 
 void TestScriptedListener::request(QPushButton *button, const QVector<float> &stimulus, const QString &what)
 {
@@ -67,6 +61,7 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
 
 void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
 {
+    QVERIFY(desktop.isValid());
     // A target whose every sample survives 16-bit storage and float playback exactly.
     QVector<float> target(10000);
     for (int i = 0; i < target.size(); ++i)

@@ -10,8 +10,6 @@
 
 #include <cstdio>
 
-namespace {
-
 class WindowProbe : public QObject
 {
 public:
@@ -33,8 +31,6 @@ protected:
 private:
     bool reported = false;
 };
-
-} // namespace
 
 class WindowProbePlugin : public QGenericPlugin
 {

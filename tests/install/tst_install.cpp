@@ -4,15 +4,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
+static QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-} // namespace
 
 // Checks the trees the fixture install_trees made (ctest runs it first): the build installed with
 // `cmake --install` into a prefix, and the Debian package unpacked.
@@ -50,7 +46,6 @@ void TestInstall::installsFiles()
 {
     QFETCH(QString, installed);
     QFETCH(QString, original);
-
     const QByteArray bytes = fileBytes(installed);
     QVERIFY2(!bytes.isEmpty(), qPrintable(installed));
     QCOMPARE(bytes.toHex(), fileBytes(original).toHex());

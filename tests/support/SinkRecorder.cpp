@@ -91,30 +91,17 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs)
     }
 }
 
-bool SinkRecorder::waitForSamples(qint64 from, qint64 count, int timeoutMs)
-{
-    return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs);
-}
-
 qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs)
 {
     std::pair<qint64, qint64> best;
     const auto whole = [&] { return (best = longestMatch(captured, stimulus, from)).second == stimulus.size(); };
     if (waitUntil(whole, timeoutMs))
         return best.first;
-    error += ": " + describeMiss(stimulus, from);
-    return -1;
-}
-
-QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) const
-{
-    const auto best = longestMatch(captured, stimulus, from);
     const qint64 end = best.first + best.second;
-    QString text = QString("%1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
-    if (best.first >= 0 && best.second < stimulus.size() && end < captured.size())
-        text += QString(", then %1 where %2 was expected")
-                    .arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
-    return text;
+    error += QString(": %1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
+    if (best.first >= 0 && end < captured.size())
+        error += QString(", then %1 where %2 was expected").arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
+    return -1;
 }
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const

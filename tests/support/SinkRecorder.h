@@ -29,13 +29,14 @@ public:
     // Takes in what arrived; the capture index at which a sound started now can appear first.
     qint64 mark();
     // Runs the event loop until count samples after index from are in; false after timeoutMs or when parec ends.
-    bool waitForSamples(qint64 from, qint64 count, int timeoutMs = 10000);
+    bool waitForSamples(qint64 from, qint64 count, int timeoutMs = 10000)
+    {
+        return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs);
+    }
     // Runs the event loop until the whole stimulus appears bit for bit (0.0 and -0.0 differ) at or
     // after index from, and returns where; -1 after timeoutMs, when parec ends, or for a silent
-    // stimulus, with describeMiss() in errorString().
+    // stimulus, with the longest partial match and the sample where it breaks off in errorString().
     qint64 waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs = 5000);
-    // For a failure message: the longest partial match (at -1 when none) and the sample where it breaks off.
-    QString describeMiss(const QVector<float> &stimulus, qint64 from = 0) const;
     // Every sample in [begin, end) is +0.0; false when part of it is not captured yet.
     bool isSilent(qint64 begin, qint64 end) const;
 

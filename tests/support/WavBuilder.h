@@ -28,7 +28,6 @@ public:
     WavBuilder &extensible(const QByteArray &subFormat = pcmSubFormat());
     WavBuilder &chunkBeforeData(const QByteArray &id, const QByteArray &body) { before += chunk(id, body); return *this; }
     WavBuilder &chunkAfterData(const QByteArray &id, const QByteArray &body) { after += chunk(id, body); return *this; }
-    WavBuilder &dataTag(const QByteArray &tag) { dataId = tag; return *this; }
     WavBuilder &dataSize(quint32 size) { dataSizeValue = size; return *this; }
     WavBuilder &data(const QByteArray &bytes) { sampleBytes = bytes; return *this; }
     WavBuilder &truncateTo(int size) { truncation = size; return *this; }
@@ -52,7 +51,7 @@ public:
 private:
     static QByteArray chunk(const QByteArray &id, const QByteArray &body);
 
-    QByteArray riff = "RIFF", wave = "WAVE", fmtId = "fmt ", dataId = "data";
+    QByteArray riff = "RIFF", wave = "WAVE", fmtId = "fmt ";
     quint16 format = 1, channelCount = 1, bits = 16;
     quint32 rate = 40000;
     QByteArray extraFmt, sampleBytes, before, after;
