@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 #include "support/TemporaryDesktop.h"
 
-#include <QApplication>
 #include <QAudioDeviceInfo>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -13,6 +12,8 @@ class TestPlaybackNoServer : public QObject
 {
     Q_OBJECT
 private slots:
+    // Before any sound is asked for: the sound plugin then looks for a socket that cannot exist.
+    void initTestCase() { qputenv("PULSE_SERVER", "unix:/dev/null/native"); }
     void failedSoundsEndTheirPresentations();
 };
 
@@ -37,13 +38,5 @@ void TestPlaybackNoServer::failedSoundsEndTheirPresentations()
     QVERIFY(window.statusBar()->currentMessage().startsWith("A sound could not be played"));
 }
 
-int main(int argc, char **argv)
-{
-    // Before the application exists: the sound plugin looks for a socket that cannot exist.
-    qputenv("PULSE_SERVER", "unix:/dev/null/native");
-    QApplication application(argc, argv);
-    TestPlaybackNoServer test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestPlaybackNoServer)
 #include "tst_playbacknoserver.moc"

@@ -30,7 +30,6 @@ void TestSignalTools::results_data()
     QTest::addColumn<QString>("warning");
 
     const auto value = [](const QVector<double> &v) { return Signal([v] { return v; }); };
-    const auto rms = [](auto v) { return Signal([v] { return QVector<double>{rootMeanSquare(v)}; }); };
     const auto byValue = [](auto ramp, QVector<double> v, int n) { return Signal([=] { return ramp(v, n); }); };
     const auto inPlace = [](auto ramp, QVector<double> v, int n) { return Signal([=]() mutable { ramp(v, n); return v; }); };
     const double h = std::sqrt(0.5);
@@ -49,8 +48,8 @@ void TestSignalTools::results_data()
     QTest::newRow("modulated, modulation phase 90") << value(amplitudeModulatedTone(8, 1, 2, 1, 0.5, 2, 90, 90, false))
                                                     << QVector<double>{2, 0, -1, 0, 2, 0, -3, 0} << "";
 
-    QTest::newRow("rms int, sum beyond 64 bits") << rms(QVector<int>(6, INT_MIN)) << QVector<double>{2147483648.0} << "";
-    QTest::newRow("rms double 1, -1") << rms(QVector<double>{1, -1}) << QVector<double>{1} << "";
+    QTest::newRow("rms int, sum beyond 64 bits") << value({rootMeanSquare(QVector<int>(6, INT_MIN))}) << QVector<double>{2147483648.0} << "";
+    QTest::newRow("rms double 1, -1") << value({rootMeanSquare(QVector<double>{1, -1})}) << QVector<double>{1} << "";
 
     // Each of the six ramp functions once, so that none can apply another's shape.
     QTest::newRow("linear, exactly half") << byValue(rampedLinear, ones, 4)

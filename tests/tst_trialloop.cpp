@@ -14,8 +14,7 @@ private slots:
     void init();
     void responses_data();
     void responses();
-    void closingTheExperimenterWindowMidRunAsks_data();
-    void closingTheExperimenterWindowMidRunAsks();
+    void closingTheExperimenterWindowMidRunAsksEachTime();
 };
 
 // The state a session start leaves: one target, its order, a 250 ms target signal.
@@ -60,23 +59,17 @@ void TestTrialLoop::responses()
     QCOMPARE(window->soundTimer->isActive() ? window->soundTimer->interval() : -1, pauseMs);
 }
 
-void TestTrialLoop::closingTheExperimenterWindowMidRunAsks_data()
+void TestTrialLoop::closingTheExperimenterWindowMidRunAsksEachTime()
 {
-    QTest::addColumn<bool>("quit");
-    QTest::newRow("keep running") << false;
-    QTest::newRow("quit anyway") << true;
-}
-
-void TestTrialLoop::closingTheExperimenterWindowMidRunAsks()
-{
-    QFETCH(bool, quit);
     window->show();
     QVERIFY(QMetaObject::invokeMethod(window.get(), "on_pushButtonGo_clicked"));
-    ModalDriver driver;
-    driver.answerMessageBox(quit ? QMessageBox::Yes : QMessageBox::No);
-    QCOMPARE(window->close(), quit);
-    QVERIFY(driver.waitUntilDone());
-    QVERIFY(driver.seen().first().text.contains("have not been saved"));
+    for (bool quit : {false, true}) {
+        ModalDriver driver;
+        driver.answerMessageBox(quit ? QMessageBox::Yes : QMessageBox::No);
+        QCOMPARE(window->close(), quit);
+        QVERIFY(driver.waitUntilDone());
+        QVERIFY(driver.seen().first().text.contains("have not been saved"));
+    }
 }
 
 QTEST_MAIN(TestTrialLoop)

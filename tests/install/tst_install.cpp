@@ -1,7 +1,8 @@
+#include "support/TemporaryDesktop.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 static QByteArray fileBytes(const QString &path)
@@ -61,13 +62,11 @@ void TestInstall::installedProgramShowsItsWindow_data()
 void TestInstall::installedProgramShowsItsWindow()
 {
     QFETCH(QString, program);
-    QTemporaryDir home;
+    const TemporaryDesktop home; // the program's settings and data go there
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("QT_PLUGIN_PATH", QStringLiteral(TONVARA_PROBE_PLUGIN_PATH));
     environment.insert("QT_QPA_GENERIC_PLUGINS", "tonvarawindowprobe");
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
 
     QProcess tonvara;
     tonvara.setProcessEnvironment(environment);

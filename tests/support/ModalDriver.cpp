@@ -60,11 +60,10 @@ void ModalDriver::poll()
 
     const auto *box = qobject_cast<QMessageBox *>(dialog);
     const auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
-    const Seen seen{dialog->windowTitle(), box ? box->text() : fileDialog ? fileDialog->directory().absolutePath() : QString()};
-    seenDialogs << seen;
+    seenDialogs << Seen{dialog->windowTitle(), box ? box->text() : fileDialog ? fileDialog->directory().absolutePath() : QString()};
     const bool expected = !answers.isEmpty() && dialog->inherits(qPrintable(answers.first().first));
     if (!expected)
-        unexpectedDialogs << QString("%1: %2: %3").arg(dialog->metaObject()->className(), seen.title, seen.text);
+        unexpectedDialogs << QString("%1: %2: %3").arg(dialog->metaObject()->className(), seenDialogs.last().title, seenDialogs.last().text);
     // Run later, not here: the answer may open a nested dialog (an overwrite question).
     const std::function<void(QWidget *)> act = expected ? answers.takeFirst().second : &ModalDriver::dismiss;
     QTimer::singleShot(0, dialog, [dialog, act] { act(dialog); });

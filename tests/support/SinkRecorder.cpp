@@ -7,9 +7,7 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
-quint32 bitsOf(float value)
+static quint32 bitsOf(float value)
 {
     quint32 bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -18,7 +16,7 @@ quint32 bitsOf(float value)
 
 // The earliest onset at or after from of the longest bit-exact match, and its length. The search
 // goes by the first sample that is not +0.0: silence locates nothing, so a silent stimulus gives {-1, 0}.
-std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
+static std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
 {
     const auto same = [](float a, float b) { return bitsOf(a) == bitsOf(b); };
     const auto first = std::find_if(stimulus.begin(), stimulus.end(), [](float v) { return bitsOf(v) != 0; });
@@ -36,8 +34,6 @@ std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVe
     }
     return best;
 }
-
-} // namespace
 
 SinkRecorder::~SinkRecorder()
 {
@@ -106,7 +102,6 @@ qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, i
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const
 {
-    const auto silent = [](float value) { return bitsOf(value) == 0; };
     return begin >= 0 && end <= captured.size()
-           && std::all_of(captured.begin() + begin, captured.begin() + end, silent);
+           && std::all_of(captured.begin() + begin, captured.begin() + end, [](float value) { return bitsOf(value) == 0; });
 }

@@ -7,14 +7,11 @@
 #include <QVector>
 #include <functional>
 
-// Records what the test sound server's null sink plays: parec reads its monitor
-// ($TONVARA_TEST_SINK.monitor) as mono float32le at 40000 Hz with a 10 ms latency straight into a
-// file, so the capture keeps pace while the test's thread is busy (a slow reader lets the server
-// queue a backlog, and a mark would no longer mean "now"). Capture index k is the k-th sample
-// since start(); the test sees the capture as of its last mark() or wait.
-//
-// Use: m = mark(); trigger a sound; onset = waitForOnset(stimulus, m). Without the variable or
-// parec, start() fails and errorString() says why: a test that needs the capture fails, not skips.
+// Records what the test sound server's null sink plays: parec reads $TONVARA_TEST_SINK.monitor as
+// mono float32le at 40000 Hz, 10 ms latency, straight into a file, so the capture keeps pace while
+// the test's thread is busy and a mark still means "now". Capture index k is the k-th sample since
+// start(); the test sees the capture as of its last mark() or wait. Use: m = mark(); trigger a
+// sound; onset = waitForOnset(stimulus, m). Without the variable or parec, start() fails.
 class SinkRecorder
 {
 public:
