@@ -95,6 +95,7 @@ void TestCharts::trend()
 {
     QFETCH(QVector<double>, matched);
     QFETCH(QString, yAxis);
+    QCOMPARE(chartTexts(window->trendChart).last(), "Frequency matched (Hz) 0..4"); // as a new window shows it
     window->parameters.trials = {TrialRecord()};
     window->parameters.sinusoidCount = 9;
     window->updateTrendChart();

@@ -51,8 +51,9 @@ void TestPlayback::presentation()
     QFETCH(int, stimulusLength);
     QFETCH(int, sampleCount);
     const QByteArray event = QTest::currentDataTag();
-    window->targetSignal = sinusoidSamples(stimulusLength, 1234.5, 40000.0);
-    window->sinusoidSignal = sinusoidSamples(stimulusLength, 1000.0, 40000.0);
+    // From the second sample on: a leading +0.0 could not be told from silence.
+    window->targetSignal = sinusoidSamples(stimulusLength + 1, 1234.5, 40000.0).mid(1);
+    window->sinusoidSignal = sinusoidSamples(stimulusLength + 1, 1000.0, 40000.0).mid(1);
     window->parameters.sampleCount = sampleCount;
     QPointer<QAudioOutput> interrupted;
     qint64 cutOnset = -1;
