@@ -54,8 +54,7 @@ QByteArray WavBuilder::pcm16(const QVector<double> &values)
     return out;
 }
 
-bool WavBuilder::writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right,
-                               quint32 sampleRate)
+bool WavBuilder::writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right, quint32 sampleRate)
 {
     QVector<double> frames;
     for (int i = 0; i < std::max(left.size(), right.size()); ++i)
