@@ -1,6 +1,5 @@
 #include "audio/Sinusoid.h"
 #include "support/SinkRecorder.h"
-#include "support/WavBuilder.h"
 #include "support/WindowTest.h"
 
 #include <QAudioOutput>
@@ -8,7 +7,6 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <cmath>
 
 // The first count samples (none for a negative count), as the sink holds them.
 static QVector<float> toSingle(const QVector<double> &signal, int count)
@@ -34,18 +32,16 @@ private:
 void TestPlayback::presentation_data()
 {
     QTest::addColumn<bool>("sinusoidMode");
-    QTest::addColumn<int>("stimulusLength"); // 0 with fileRate: a 440 Hz file at that rate is loaded
-    QTest::addColumn<int>("sampleCount");
-    QTest::addColumn<int>("fileRate"); // the row name tells a target cut short or the window closed
+    QTest::addColumn<int>("stimulusLength");
+    QTest::addColumn<int>("sampleCount"); // the row name tells a target cut short or the window closed
 
-    QTest::newRow("target 500 ms") << false << 20000 << 20000 << 0;
-    QTest::newRow("short sinusoid") << true << 6000 << 10000 << 0;
-    QTest::newRow("empty target") << false << 0 << 10000 << 0;
-    QTest::newRow("negative count") << false << 10000 << -4 << 0;
-    QTest::newRow("44100 Hz file at 440 Hz") << false << 0 << 10000 << 44100;
-    QTest::newRow("sinusoid cutting a target") << true << 10000 << 10000 << 0;
-    QTest::newRow("closed while it plays") << false << 10000 << 10000 << 0;
-    QTest::newRow("closed right after the end") << false << 10000 << 10000 << 0;
+    QTest::newRow("target 500 ms") << false << 20000 << 20000;
+    QTest::newRow("short sinusoid") << true << 6000 << 10000;
+    QTest::newRow("empty target") << false << 0 << 10000;
+    QTest::newRow("negative count") << false << 10000 << -4;
+    QTest::newRow("sinusoid cutting a target") << true << 10000 << 10000;
+    QTest::newRow("closed while it plays") << false << 10000 << 10000;
+    QTest::newRow("closed right after the end") << false << 10000 << 10000;
 }
 
 // One start, one end after the whole stimulus (never more) reached the sink, and nothing else.
@@ -54,18 +50,10 @@ void TestPlayback::presentation()
     QFETCH(bool, sinusoidMode);
     QFETCH(int, stimulusLength);
     QFETCH(int, sampleCount);
-    QFETCH(int, fileRate);
     const QByteArray event = QTest::currentDataTag();
-    window->targetSignal = sinusoidSamples(stimulusLength, 1234.5, 40000.0);
-    window->sinusoidSignal = sinusoidSamples(stimulusLength, 1000.0, 40000.0);
-    TrialRecord record;
-    record.filePath = desktop->path();
-    record.fileName = "tone.wav";
-    window->parameters.trials = {record};
-    window->playOrder = {0};
-    const QVector<double> tone = sinusoidSamples(fileRate / 4, 440.0, fileRate); // 250 ms
-    QVERIFY(!fileRate || WavBuilder::writeMono16(desktop->filePath("tone.wav"), tone, quint32(fileRate)));
-    QVERIFY2(!fileRate || window->loadTargetSound(), qPrintable(window->targetLoadError));
+    // From the second sample on: a leading +0.0 could not be told from silence.
+    window->targetSignal = sinusoidSamples(stimulusLength + 1, 1234.5, 40000.0).mid(1);
+    window->sinusoidSignal = sinusoidSamples(stimulusLength + 1, 1000.0, 40000.0).mid(1);
     window->parameters.sampleCount = sampleCount;
     QPointer<QAudioOutput> interrupted;
     qint64 cutOnset = -1;
@@ -79,9 +67,6 @@ void TestPlayback::presentation()
     }
     window->sinusoidMode = sinusoidMode;
     const QVector<float> expected = toSingle(sinusoidMode ? window->sinusoidSignal : window->targetSignal, sampleCount);
-    // In tune and in time: the 440 Hz sine itself, clear of the resampler's edges.
-    for (int i = 500; fileRate && i < 9500; ++i)
-        QVERIFY2(qAbs(expected[i] - std::sin(2.0 * M_PI * 440.0 * i / 40000.0)) < 1e-4, qPrintable(QString::number(i)));
 
     QSignalSpy playing(window.get(), SIGNAL(soundPlaying(int)));
     const qint64 mark = recorder.mark();
@@ -104,7 +89,7 @@ void TestPlayback::presentation()
     QCOMPARE(window->statusBar()->currentMessage(), QString()); // where a failed output says so
 
     const qint64 onset = expected.isEmpty() ? mark : recorder.waitForOnset(expected, mark);
-    QVERIFY2(onset >= 0, qPrintable(recorder.describeMiss(expected, mark)));
+    QVERIFY2(onset >= 0, qPrintable(recorder.errorString()));
     const qint64 end = onset + expected.size();
     QVERIFY2(recorder.waitForSamples(end, 4000), qPrintable(recorder.errorString())); // 100 ms more
     // Before a sound that cuts a target short, the rest of that target may still sound.

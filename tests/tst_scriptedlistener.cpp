@@ -15,7 +15,6 @@
 #include <cmath>
 #include <memory>
 
-const int sampleRate = SinkRecorder::sampleRate;
 const int pauseMs = 750;
 // Never early; late by the output's feed period (about 20 ms) and, on a loaded machine, some
 // scheduling. How precisely sounds start is measured by make timing, not here.
@@ -27,7 +26,7 @@ class TestScriptedListener : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY2(recorder.start(), qPrintable(recorder.errorString())); }
     void practiceRunFromFirstClickToSavedFile();
 
 private:
@@ -40,12 +39,6 @@ private:
     qint64 lastSoundEnd = 0;
 };
 
-void TestScriptedListener::initTestCase()
-{
-    QVERIFY(desktop.isValid());
-    QVERIFY2(recorder.start(), qPrintable(recorder.errorString()));
-}
-
 void TestScriptedListener::request(QPushButton *button, const QVector<float> &stimulus, const QString &what)
 {
     QVERIFY2(button && button->isEnabled(), qPrintable(what));
@@ -57,9 +50,8 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
 
     const qint64 onset = recorder.waitForOnset(stimulus, requestedAt, pauseMs + 3000);
     QVERIFY2(onset >= 0, qPrintable(what + ": " + recorder.errorString()));
-    const double delayMs = (onset - requestedAt) * 1000.0 / sampleRate;
+    const double delayMs = (onset - requestedAt) * 1000.0 / SinkRecorder::sampleRate;
     QVERIFY2(delayMs >= pauseMs - earlyMs && delayMs <= pauseMs + lateMs, qPrintable(QString("%1: %2 ms").arg(what).arg(delayMs)));
-    // Nothing else sounded since the last sound ended.
     QVERIFY(recorder.isSilent(std::max(lastSoundEnd, requestedAt), onset));
     lastSoundEnd = onset + stimulus.size();
     QTRY_VERIFY2_WITH_TIMEOUT(window->subjectWindow->isEnabled(), "the listener's window is back after it", 3000);
@@ -67,12 +59,13 @@ void TestScriptedListener::request(QPushButton *button, const QVector<float> &st
 
 void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
 {
+    QVERIFY(desktop.isValid());
     // A target whose every sample survives 16-bit storage and float playback exactly.
     QVector<float> target(10000);
     for (int i = 0; i < target.size(); ++i)
         target[i] = float(std::round(16000.0 * std::sin(i * 0.05) * std::cos(i * 0.0031) + 800.0) / 32768.0);
     const QString targetPath = desktop.filePath("tone1.wav");
-    QVERIFY(WavBuilder::writeMono16(targetPath, QVector<double>(target.begin(), target.end()), sampleRate));
+    QVERIFY(WavBuilder::writeMono16(targetPath, QVector<double>(target.begin(), target.end()), SinkRecorder::sampleRate));
 
     window.reset(new MainWindow);
     window->show();
@@ -98,7 +91,7 @@ void TestScriptedListener::practiceRunFromFirstClickToSavedFile()
     for (int hz : {700, 730, 725}) {
         QVector<float> tone(10000);
         for (int i = 0; i < tone.size(); ++i)
-            tone[i] = float(std::sin((hz * 6.283185307179586) * i / double(sampleRate)));
+            tone[i] = float(std::sin((hz * 6.283185307179586) * i / double(SinkRecorder::sampleRate)));
         subject->spinBoxFrequency->setValue(hz);
         request(subject->pushButtonPlaySinusoid, tone, QString("%1 Hz").arg(hz));
         QCOMPARE(window->lineEditFrequencyMatched->text(), QString::number(hz));

@@ -10,8 +10,6 @@
 
 #include <cstdio>
 
-namespace {
-
 class WindowProbe : public QObject
 {
 public:
@@ -22,19 +20,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         auto *window = qobject_cast<QWindow *>(watched);
-        if (!reported && event->type() == QEvent::Expose && window && window->isTopLevel() && window->isExposed()) {
-            reported = true;
+        if (event->type() == QEvent::Expose && window && window->isTopLevel() && window->isExposed()) {
+            QGuiApplication::instance()->removeEventFilter(this);
             std::fprintf(stderr, "window probe: exposed: %s\n", window->title().toUtf8().constData());
             QTimer::singleShot(0, this, [] { std::fprintf(stderr, "window probe: event loop running\n"); });
         }
         return false;
     }
-
-private:
-    bool reported = false;
 };
-
-} // namespace
 
 class WindowProbePlugin : public QGenericPlugin
 {

@@ -1,18 +1,15 @@
+#include "support/TemporaryDesktop.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
+static QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-} // namespace
 
 // Checks the trees the fixture install_trees made (ctest runs it first): the build installed with
 // `cmake --install` into a prefix, and the Debian package unpacked.
@@ -50,7 +47,6 @@ void TestInstall::installsFiles()
 {
     QFETCH(QString, installed);
     QFETCH(QString, original);
-
     const QByteArray bytes = fileBytes(installed);
     QVERIFY2(!bytes.isEmpty(), qPrintable(installed));
     QCOMPARE(bytes.toHex(), fileBytes(original).toHex());
@@ -66,13 +62,11 @@ void TestInstall::installedProgramShowsItsWindow_data()
 void TestInstall::installedProgramShowsItsWindow()
 {
     QFETCH(QString, program);
-    QTemporaryDir home;
+    const TemporaryDesktop home; // the program's settings and data go there
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("QT_PLUGIN_PATH", QStringLiteral(TONVARA_PROBE_PLUGIN_PATH));
     environment.insert("QT_QPA_GENERIC_PLUGINS", "tonvarawindowprobe");
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_DATA_HOME", home.filePath("data"));
 
     QProcess tonvara;
     tonvara.setProcessEnvironment(environment);

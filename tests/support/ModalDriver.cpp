@@ -31,16 +31,6 @@ void ModalDriver::chooseFile(const QString &path)
     }});
 }
 
-void ModalDriver::acceptFileDialog()
-{
-    answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); }});
-}
-
-void ModalDriver::cancelFileDialog()
-{
-    answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); }});
-}
-
 bool ModalDriver::waitUntilDone(int timeoutMs)
 {
     if (QTest::qWaitFor([this] { return answers.isEmpty() && !QApplication::activeModalWidget(); }, timeoutMs))
@@ -70,13 +60,10 @@ void ModalDriver::poll()
 
     const auto *box = qobject_cast<QMessageBox *>(dialog);
     const auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
-    const Seen seen{QString::fromLatin1(dialog->metaObject()->className()), dialog->windowTitle(),
-                    box ? box->text() : fileDialog ? fileDialog->directory().absolutePath() : QString(),
-                    fileDialog ? fileDialog->nameFilters().join(";;") : QString()};
-    seenDialogs << seen;
+    seenDialogs << Seen{dialog->windowTitle(), box ? box->text() : fileDialog ? fileDialog->directory().absolutePath() : QString()};
     const bool expected = !answers.isEmpty() && dialog->inherits(qPrintable(answers.first().first));
     if (!expected)
-        unexpectedDialogs << QString("%1: %2: %3").arg(seen.kind, seen.title, seen.text);
+        unexpectedDialogs << QString("%1: %2: %3").arg(dialog->metaObject()->className(), seenDialogs.last().title, seenDialogs.last().text);
     // Run later, not here: the answer may open a nested dialog (an overwrite question).
     const std::function<void(QWidget *)> act = expected ? answers.takeFirst().second : &ModalDriver::dismiss;
     QTimer::singleShot(0, dialog, [dialog, act] { act(dialog); });

@@ -16,19 +16,17 @@ class ModalDriver : public QObject
     Q_OBJECT
 public:
     struct Seen {
-        QString kind;   // "QMessageBox" or "QFileDialog"
         QString title;
-        QString text;   // the message box text, or the file dialog's start folder
-        QString detail; // the file dialog's name filters, joined with ";;"
+        QString text; // the message box text, or the file dialog's start folder
     };
 
     explicit ModalDriver(QObject *parent = nullptr);
 
     void answerMessageBox(QMessageBox::StandardButton button);
     void chooseFile(const QString &path);
-    void cancelFileDialog();
+    void cancelFileDialog() { answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); }}); }
     // Presses the dialog's accept button on what it proposes, as a person pressing Save does.
-    void acceptFileDialog();
+    void acceptFileDialog() { answers.append({"QFileDialog", [](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); }}); }
 
     // Runs the event loop until every answer is used and no dialog is open; false on timeout or an unexpected dialog.
     bool waitUntilDone(int timeoutMs = 10000);

@@ -7,9 +7,7 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
-quint32 bitsOf(float value)
+static quint32 bitsOf(float value)
 {
     quint32 bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -18,7 +16,7 @@ quint32 bitsOf(float value)
 
 // The earliest onset at or after from of the longest bit-exact match, and its length. The search
 // goes by the first sample that is not +0.0: silence locates nothing, so a silent stimulus gives {-1, 0}.
-std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
+static std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
 {
     const auto same = [](float a, float b) { return bitsOf(a) == bitsOf(b); };
     const auto first = std::find_if(stimulus.begin(), stimulus.end(), [](float v) { return bitsOf(v) != 0; });
@@ -36,8 +34,6 @@ std::pair<qint64, qint64> longestMatch(const QVector<float> &captured, const QVe
     }
     return best;
 }
-
-} // namespace
 
 SinkRecorder::~SinkRecorder()
 {
@@ -91,35 +87,21 @@ bool SinkRecorder::waitUntil(const std::function<bool()> &done, int timeoutMs)
     }
 }
 
-bool SinkRecorder::waitForSamples(qint64 from, qint64 count, int timeoutMs)
-{
-    return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs);
-}
-
 qint64 SinkRecorder::waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs)
 {
     std::pair<qint64, qint64> best;
     const auto whole = [&] { return (best = longestMatch(captured, stimulus, from)).second == stimulus.size(); };
     if (waitUntil(whole, timeoutMs))
         return best.first;
-    error += ": " + describeMiss(stimulus, from);
-    return -1;
-}
-
-QString SinkRecorder::describeMiss(const QVector<float> &stimulus, qint64 from) const
-{
-    const auto best = longestMatch(captured, stimulus, from);
     const qint64 end = best.first + best.second;
-    QString text = QString("%1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
-    if (best.first >= 0 && best.second < stimulus.size() && end < captured.size())
-        text += QString(", then %1 where %2 was expected")
-                    .arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
-    return text;
+    error += QString(": %1 of %2 stimulus samples match at %3").arg(best.second).arg(stimulus.size()).arg(best.first);
+    if (best.first >= 0 && end < captured.size())
+        error += QString(", then %1 where %2 was expected").arg(captured[end], 0, 'g', 9).arg(stimulus[int(best.second)], 0, 'g', 9);
+    return -1;
 }
 
 bool SinkRecorder::isSilent(qint64 begin, qint64 end) const
 {
-    const auto silent = [](float value) { return bitsOf(value) == 0; };
     return begin >= 0 && end <= captured.size()
-           && std::all_of(captured.begin() + begin, captured.begin() + end, silent);
+           && std::all_of(captured.begin() + begin, captured.begin() + end, [](float value) { return bitsOf(value) == 0; });
 }

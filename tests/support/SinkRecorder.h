@@ -7,14 +7,11 @@
 #include <QVector>
 #include <functional>
 
-// Records what the test sound server's null sink plays: parec reads its monitor
-// ($TONVARA_TEST_SINK.monitor) as mono float32le at 40000 Hz with a 10 ms latency straight into a
-// file, so the capture keeps pace while the test's thread is busy (a slow reader lets the server
-// queue a backlog, and a mark would no longer mean "now"). Capture index k is the k-th sample
-// since start(); the test sees the capture as of its last mark() or wait.
-//
-// Use: m = mark(); trigger a sound; onset = waitForOnset(stimulus, m). Without the variable or
-// parec, start() fails and errorString() says why: a test that needs the capture fails, not skips.
+// Records what the test sound server's null sink plays: parec reads $TONVARA_TEST_SINK.monitor as
+// mono float32le at 40000 Hz, 10 ms latency, straight into a file, so the capture keeps pace while
+// the test's thread is busy and a mark still means "now". Capture index k is the k-th sample since
+// start(); the test sees the capture as of its last mark() or wait. Use: m = mark(); trigger a
+// sound; onset = waitForOnset(stimulus, m). Without the variable or parec, start() fails.
 class SinkRecorder
 {
 public:
@@ -29,13 +26,14 @@ public:
     // Takes in what arrived; the capture index at which a sound started now can appear first.
     qint64 mark();
     // Runs the event loop until count samples after index from are in; false after timeoutMs or when parec ends.
-    bool waitForSamples(qint64 from, qint64 count, int timeoutMs = 10000);
+    bool waitForSamples(qint64 from, qint64 count, int timeoutMs = 10000)
+    {
+        return waitUntil([&] { return captured.size() >= from + count; }, timeoutMs);
+    }
     // Runs the event loop until the whole stimulus appears bit for bit (0.0 and -0.0 differ) at or
     // after index from, and returns where; -1 after timeoutMs, when parec ends, or for a silent
-    // stimulus, with describeMiss() in errorString().
+    // stimulus, with the longest partial match and the sample where it breaks off in errorString().
     qint64 waitForOnset(const QVector<float> &stimulus, qint64 from, int timeoutMs = 5000);
-    // For a failure message: the longest partial match (at -1 when none) and the sample where it breaks off.
-    QString describeMiss(const QVector<float> &stimulus, qint64 from = 0) const;
     // Every sample in [begin, end) is +0.0; false when part of it is not captured yet.
     bool isSilent(qint64 begin, qint64 end) const;
 

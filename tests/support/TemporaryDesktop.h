@@ -12,14 +12,12 @@ class TemporaryDesktop
 public:
     TemporaryDesktop()
     {
-        if (!home.isValid())
-            return;
         const QStringList places = {home.path(), home.filePath(".config"), home.filePath(".local/share")};
         for (int i = 0; i < places.size(); ++i) {
             previous << qgetenv(names[i]);
             qputenv(names[i], QFile::encodeName(places[i]));
         }
-        valid = QDir().mkpath(path()) && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
+        valid = home.isValid() && QDir().mkpath(path()) && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
     }
     ~TemporaryDesktop()
     {

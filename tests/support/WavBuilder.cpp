@@ -34,7 +34,7 @@ QByteArray WavBuilder::bytes() const
     const QByteArray fmtBody = le(format) + le(channelCount) + le(rate) + le(quint32(rate * align))
         + le(align) + le(bits) + extra;
     const QByteArray body = wave + fmtId + le(fmtSizeValue.value_or(quint32(fmtBody.size()))) + fmtBody
-        + before + dataId + le(dataSizeValue.value_or(quint32(sampleBytes.size()))) + sampleBytes + after;
+        + before + "data" + le(dataSizeValue.value_or(quint32(sampleBytes.size()))) + sampleBytes + after;
     const QByteArray file = riff + le(quint32(body.size())) + body;
     return truncation >= 0 ? file.left(truncation) : file;
 }
@@ -54,8 +54,7 @@ QByteArray WavBuilder::pcm16(const QVector<double> &values)
     return out;
 }
 
-bool WavBuilder::writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right,
-                               quint32 sampleRate)
+bool WavBuilder::writeStereo16(const QString &path, const QVector<double> &left, const QVector<double> &right, quint32 sampleRate)
 {
     QVector<double> frames;
     for (int i = 0; i < std::max(left.size(), right.size()); ++i)

@@ -24,11 +24,10 @@ public:
     WavBuilder &bitsPerSample(quint16 count) { bits = count; return *this; }
     // Appended to the 16-byte format body (two zero bytes make the common 18-byte chunk).
     WavBuilder &fmtExtra(const QByteArray &bytes) { extraFmt = bytes; return *this; }
-    // Format code 0xFFFE with a 40-byte format chunk carrying the given sub-format GUID.
-    WavBuilder &extensible(const QByteArray &subFormat = pcmSubFormat());
+    // Format code 0xFFFE with a 40-byte format chunk carrying the given sub-format GUID (integer PCM by default).
+    WavBuilder &extensible(const QByteArray &subFormat = QByteArray::fromHex("0100000000001000800000aa00389b71"));
     WavBuilder &chunkBeforeData(const QByteArray &id, const QByteArray &body) { before += chunk(id, body); return *this; }
     WavBuilder &chunkAfterData(const QByteArray &id, const QByteArray &body) { after += chunk(id, body); return *this; }
-    WavBuilder &dataTag(const QByteArray &tag) { dataId = tag; return *this; }
     WavBuilder &dataSize(quint32 size) { dataSizeValue = size; return *this; }
     WavBuilder &data(const QByteArray &bytes) { sampleBytes = bytes; return *this; }
     WavBuilder &truncateTo(int size) { truncation = size; return *this; }
@@ -36,7 +35,6 @@ public:
     QByteArray bytes() const;
     bool writeTo(const QString &path) const; // replaces any existing file
 
-    static QByteArray pcmSubFormat() { return QByteArray::fromHex("0100000000001000800000aa00389b71"); }
     static QByteArray floatSubFormat() { return QByteArray::fromHex("0300000000001000800000aa00389b71"); }
 
     // Little-endian 16-bit samples: value * 32768 rounded and clamped to -32768 .. 32767, so a
@@ -52,7 +50,7 @@ public:
 private:
     static QByteArray chunk(const QByteArray &id, const QByteArray &body);
 
-    QByteArray riff = "RIFF", wave = "WAVE", fmtId = "fmt ", dataId = "data";
+    QByteArray riff = "RIFF", wave = "WAVE", fmtId = "fmt ";
     quint16 format = 1, channelCount = 1, bits = 16;
     quint32 rate = 40000;
     QByteArray extraFmt, sampleBytes, before, after;
