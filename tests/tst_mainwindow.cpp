@@ -6,15 +6,12 @@
 
 #include <QAudioDeviceInfo>
 #include <QDir>
-#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
 
 // The experimenter window: as it opens, preparing a session, the settings it reads back, where
 // its results go, and a sound the server refuses.

@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QTest>
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>

@@ -1,4 +1,5 @@
 #include "audio/SignalTools.h"
+#include "audio/Sinusoid.h"
 #include "support/ModalDriver.h"
 
 #include <QDateTime>
@@ -47,6 +48,13 @@ void TestSignalTools::results_data()
                                            << QVector<double>{2, 0, -4.0 / 3, 0, 2.0 / 3, 0, -4.0 / 3, 0} << "";
     QTest::newRow("modulated, modulation phase 90") << value(amplitudeModulatedTone(8, 1, 2, 1, 0.5, 2, 90, 90, false))
                                                     << QVector<double>{2, 0, -1, 0, 2, 0, -3, 0} << "";
+
+    // The comparison tone: 5000 Hz at 40000 Hz also steps by 45 degrees.
+    QTest::newRow("sinusoid") << value(sinusoidSamples(8, 5000, 40000)) << QVector<double>{0, h, 1, h, 0, -h, -1, -h} << "";
+    QTest::newRow("sinusoid, rate 0 is silent") << value(sinusoidSamples(3, 1000, 0)) << QVector<double>(3, 0.0) << "";
+    QTest::newRow("sinusoid, negative count") << value(sinusoidSamples(-3, 1000, 40000)) << QVector<double>() << "";
+    QTest::newRow("zeroFill") << inPlace([](QVector<double> &v, int) { zeroFill(v); }, {std::nan(""), -HUGE_VAL}, 0)
+                              << QVector<double>(2, 0.0) << "";
 
     QTest::newRow("rms int, sum beyond 64 bits") << value({rootMeanSquare(QVector<int>(6, INT_MIN))}) << QVector<double>{2147483648.0} << "";
     QTest::newRow("rms double 1, -1") << value({rootMeanSquare(QVector<double>{1, -1})}) << QVector<double>{1} << "";

@@ -5,7 +5,6 @@
 
 #include <QLineEdit>
 #include <QStatusBar>
-#include <QTest>
 #include <QtMath>
 
 Q_DECLARE_METATYPE(WavBuilder)
