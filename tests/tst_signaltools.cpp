@@ -73,6 +73,8 @@ void TestSignalTools::results_data()
 
     QTest::newRow("integers, min > max: three 2s") << Signal([] { return QVector<double>{double(randomIntegers(3, 9, 2).count(2))}; })
                                                    << QVector<double>{3} << "min cannot be larger than max; force min = max";
+    QTest::newRow("min = max: no warning") << Signal([] { return QVector<double>{double(randomInteger(4, 4)), double(randomIntegers(2, 4, 4).count(4))}; })
+                                           << QVector<double>{4, 2} << "";
     QTest::newRow("integer, min > max") << Signal([] { return QVector<double>{double(randomInteger(5, 2))}; }) << QVector<double>{2}
                                         << "min cannot be larger than max";
 }
