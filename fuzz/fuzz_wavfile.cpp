@@ -7,7 +7,6 @@
 //
 // The reader takes a path, so each input goes through a file of this process in the temp folder.
 
-#include "audio/SampleRateConversion.h"
 #include "audio/TargetSound.h"
 #include "audio/WavFile.h"
 
@@ -98,6 +97,12 @@ void checkRewrite(const WavFile &wav)
     FUZZ_CHECK(again.dataSize == wav.dataSize);
     FUZZ_CHECK(again.rawData == wav.rawData);
     FUZZ_CHECK(again.samples == wav.samples);
+}
+
+// round(frames * toRate / fromRate), the length a conversion gives; -1 without a file rate.
+qint64 convertedLength(qint64 frames, double fromRate, double toRate)
+{
+    return fromRate > 0.0 ? qint64(std::round(double(frames) * toRate / fromRate)) : -1;
 }
 
 void checkTarget(const WavFile &wav, bool readOk)
