@@ -1,4 +1,5 @@
 #include "app/SessionRecord.h"
+#include "audio/WavFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -80,6 +81,10 @@ void TestSessionRecord::places()
     QCoreApplication::setApplicationName("tonvara");
     QCOMPARE(unfinishedRunsFolder(), dir.filePath("tonvara/unfinished"));
     QCOMPARE(QVector<double>({peakDbfs({0.5, 1}, 0), rmsDbfs({0.5, 1}, 0)}), QVector<double>(2, -qInf()));
+    // A target that cannot be read is described by its name alone.
+    const SessionRecord::Target gone = describeTarget("/gone.wav", WavFile(), {}, 0, 40000);
+    QCOMPARE(QVector<double>({double(gone.bytes), double(gone.format), double(gone.bitsPerSample), double(gone.channels),
+                              gone.sampleRate, double(gone.frames), gone.resampledTo}), QVector<double>(7, 0.0));
     QCOMPARE(QVector<double>({std::round(peakDbfs({0.5, 1}, 1) * 1e4), std::round(rmsDbfs({0.5, 1}, 1) * 1e4)}),
              QVector<double>({-60206, -60206}));
 }

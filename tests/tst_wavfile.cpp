@@ -112,6 +112,12 @@ void TestWavFile::readsOrRefuses()
     QCOMPARE(wav.samples, samples);
     QCOMPARE(QVector<double>(wav.sampleData, wav.sampleData + wav.numSamples), samples);
     QCOMPARE(qint64(wav.dataSize), qint64(wav.rawData.size()));
+    if (tag == "missing file") { // refused before a byte is read: the header is all zeros
+        QCOMPARE(QVector<qint64>({wav.riffSize, wav.fmtSize, wav.formatCode, wav.numChannels, wav.sampleRate,
+                                  wav.byteRate, wav.blockAlign, wav.bitsPerSample}), QVector<qint64>(8, 0));
+        QCOMPARE(QByteArray(wav.riffTag, 4) + QByteArray(wav.waveTag, 4) + QByteArray(wav.fmtTag, 4) + QByteArray(wav.dataTag, 4),
+                 QByteArray(16, '\0'));
+    }
 }
 
 void TestWavFile::printsAndWrites_data()

@@ -4,7 +4,7 @@
 
 QVector<QPointF> chartPoints(const QVector<double> &x, const QVector<double> &y, int count, int columns)
 {
-    const int n = std::max(0, std::min({count, x.size(), y.size()}));
+    const int n = std::min({count, x.size(), y.size()});
     QVector<QPointF> points;
     if (n <= exactChartPoints) {
         for (int i = 0; i < n; ++i)

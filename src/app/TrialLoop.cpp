@@ -183,7 +183,7 @@ void MainWindow::recordRequest(const QString &kind, qint32 frequency, qint64 req
 
 void MainWindow::noteOutputState(QAudio::State audioState)
 {
-    if (unfinishedRecordPath.isEmpty() || sessionRecord.requests.isEmpty() || !audioOutput)
+    if (unfinishedRecordPath.isEmpty() || sessionRecord.requests.isEmpty())
         return;
     SessionRecord::Request &request = sessionRecord.requests.last();
     const qint64 now = runClock.elapsed();
