@@ -5,6 +5,7 @@
 #include "support/WindowTest.h"
 
 #include <QAudioDeviceInfo>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,9 +73,10 @@ void TestMainWindow::panelRows()
              texts.replaceInStrings("<desktop>", desktop->path()));
 }
 
-// The panel left of the charts, a third of the spare width; its rows four columns wide. The
-// waveform above the spectrum, the trend below both, two columns wide. Each chart by its title
-// and the pixel size and weight of its title font and its axes' label and title fonts.
+// The panel left of the charts, a third of the spare width; its rows four columns wide; the
+// unplaced choice boxes at their first items. The waveform above the spectrum, the trend below
+// both, two columns wide. Each chart by its title, margins (none) and the pixel size and weight
+// of its title font and its axes' label and title fonts.
 void TestMainWindow::chartsBesideThePanel()
 {
     QList<QList<int>> panel;
@@ -82,13 +84,15 @@ void TestMainWindow::chartsBesideThePanel()
         panel << QList<int>{row, 0, 1, 4};
     QCOMPARE(gridCells(window->gridLayoutParameters), panel);
     QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));
+    QCOMPARE(QStringList({window->comboBoxSesType->currentText(), window->comboBoxSoundType->currentText(),
+                          window->comboBoxMainParameter->currentText()}), QStringList({"practice", ".wav files", "sound files"}));
     QCOMPARE(QList<int>({window->gridLayoutMain->columnStretch(0), window->gridLayoutMain->columnStretch(1)}), QList<int>({1, 2}));
     QCOMPARE(gridCells(window->gridLayoutCharts), (QList<QList<int>>{{0, 0, 1, 1}, {1, 0, 1, 1}, {2, 0, 1, 2}}));
     const auto font = [](const QFont &font) { return QString(" %1/%2").arg(font.pixelSize()).arg(font.weight()); };
     QStringList charts;
     for (int i = 0; i < window->gridLayoutCharts->count(); ++i) {
         const QtCharts::QChart *chart = qobject_cast<QtCharts::QChartView *>(window->gridLayoutCharts->itemAt(i)->widget())->chart();
-        charts << chart->title() + font(chart->titleFont());
+        charts << chart->title() + (chart->margins().isNull() ? "" : " with margins") + font(chart->titleFont());
         for (const QtCharts::QAbstractAxis *axis : chart->axes())
             charts.last() += font(axis->labelsFont()) + font(axis->titleFont());
     }

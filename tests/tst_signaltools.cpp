@@ -115,6 +115,7 @@ void TestSignalTools::clockSeedsAndRanges()
             continue;
         QCOMPARE(integersAgain, integers);
         QCOMPARE(noiseAgain, noise);
+        QCOMPARE(QList<int>({integers.size(), noise.size()}), QList<int>({20, 5000}));
         const auto [low, high] = std::minmax_element(noise.begin(), noise.end());
         QVERIFY2(*low >= 0.0 && *low < 0.01 && *high > 0.99 && *high <= 1.0, qPrintable(QString("%1 .. %2").arg(*low).arg(*high)));
         return;

@@ -62,9 +62,9 @@ bool valueRange(const QVector<double> &values, QVector<double> &range)
 int pixelColumns(const QWidget *view)
 {
     if (view && view->isVisible())
-        return int(view->width() * view->devicePixelRatioF());
+        return view->width();
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? int(screen->geometry().width() * screen->devicePixelRatio()) : 4096;
+    return screen ? screen->geometry().width() : 4096;
 }
 
 } // namespace
