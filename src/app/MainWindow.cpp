@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QSpinBox>
 #include <QTimer>
@@ -258,9 +259,13 @@ void MainWindow::createLayout()
 
 void MainWindow::initialiseWindow()
 {
-    comboBoxSesType->addItems(parameters.sessionTypeNames);
-    comboBoxSoundType->addItems(parameters.soundTypeNames);
-    comboBoxMainParameter->addItems(parameters.mainParameterNames);
+    {
+        // Filling a choice box is no choice: the session's own values pick the items below.
+        const QSignalBlocker sesType(comboBoxSesType), soundType(comboBoxSoundType), mainParameter(comboBoxMainParameter);
+        comboBoxSesType->addItems(parameters.sessionTypeNames);
+        comboBoxSoundType->addItems(parameters.soundTypeNames);
+        comboBoxMainParameter->addItems(parameters.mainParameterNames);
+    }
     comboBoxSesType->setCurrentIndex(parameters.sessionType);
     comboBoxSoundType->setCurrentIndex(parameters.soundType);
     comboBoxMainParameter->setCurrentIndex(parameters.mainParameter);
