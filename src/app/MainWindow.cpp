@@ -300,7 +300,6 @@ void MainWindow::initialiseWindow()
     pushButtonGo->setEnabled(false);
     lineEditFrequencyMatched->setText(QStringLiteral("not started yet"));
 
-
     waveformTime.resize(parameters.displaySampleCount);
     parameters.displaySampleCount =
         static_cast<qint32>(std::floor(parameters.samplingRate * parameters.displayDuration));
