@@ -22,7 +22,7 @@ class TestMainWindow : public WindowTest
 private slots:
     void panelRows_data();
     void panelRows();
-    void chartsBesideThePanel();
+    void arrangementAndFonts();
     void quitClosesTheWindow();
     void preparation_data();
     void preparation();
@@ -77,7 +77,7 @@ void TestMainWindow::panelRows()
 // unplaced choice boxes at their first items. The waveform above the spectrum, the trend below
 // both, two columns wide. Each chart by its title, margins (none) and the pixel size and weight
 // of its title font and its axes' label and title fonts.
-void TestMainWindow::chartsBesideThePanel()
+void TestMainWindow::arrangementAndFonts()
 {
     QList<QList<int>> panel;
     for (int row = 1; row <= 12; ++row)
