@@ -130,9 +130,9 @@ void TestResultsFile::endOfRun()
 
 void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
 {
-    QTest::addColumn<bool>("save");
+    QTest::addColumn<bool>("save"); // a file is chosen; else the dialog is cancelled and no other file wanted
     QTest::newRow("yes saves as Done would") << true;
-    QTest::newRow("no moves it aside") << false;
+    QTest::newRow("yes, but no file: kept aside") << false;
 }
 
 void TestResultsFile::runIsKeptAndOfferedAfterACrash()
@@ -159,6 +159,7 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
         QCOMPARE(kept.matches, matches << hz);
     }
     QCOMPARE(kept.requests.size(), 3);
+    QCOMPARE(kept.outputFormat, QString("32-bit float little-endian, 1 channel(s), 40000 Hz"));
     QCOMPARE(kept.requests.last().scheduledMs - kept.requests.last().requestedMs, qint64(750));
     // 8-bit mono at 44100 Hz, played at the session's 40000 Hz.
     const SessionRecord::Target &t = kept.target;
@@ -169,9 +170,13 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     window.reset();
 
     ModalDriver driver;
-    driver.answerMessageBox(save ? QMessageBox::Yes : QMessageBox::No);
-    if (save)
+    driver.answerMessageBox(QMessageBox::Yes);
+    if (save) {
         driver.acceptFileDialog();
+    } else {
+        driver.cancelFileDialog();
+        driver.answerMessageBox(QMessageBox::No);
+    }
     window.reset(new MainWindow);
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
     const QString question = driver.seen().first().text;

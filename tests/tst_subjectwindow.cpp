@@ -145,7 +145,6 @@ void TestSubjectWindow::closeQuestion_data()
     QTest::addColumn<bool>("closes");
 
     QTest::newRow("waiting, yes") << int(Waiting) << int(QMessageBox::Yes) << true;
-    QTest::newRow("choosing, cancel") << int(Choosing) << int(QMessageBox::Cancel) << false;
     QTest::newRow("Done, yes") << int(ChoosingAgain) << int(QMessageBox::Yes) << true;
     QTest::newRow("Done, no") << int(ChoosingAgain) << int(QMessageBox::No) << false;
 }

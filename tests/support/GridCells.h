@@ -8,8 +8,7 @@
 inline QList<QList<int>> gridCells(const QGridLayout *grid)
 {
     QList<QList<int>> cells;
-    for (int i = 0; i < grid->count(); ++i) {
-        int row, column, rowSpan, columnSpan;
+    for (int i = 0, row, column, rowSpan, columnSpan; i < grid->count(); ++i) {
         grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
         cells << QList<int>{row, column, rowSpan, columnSpan};
     }
