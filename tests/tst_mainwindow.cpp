@@ -80,7 +80,7 @@ void TestMainWindow::panelRows()
 void TestMainWindow::arrangementAndFonts()
 {
     QList<QList<int>> panel;
-    for (int row = 1; row <= 12; ++row)
+    for (int row = 1; row <= 13; ++row)
         panel << QList<int>{row, 0, 1, 4};
     QCOMPARE(gridCells(window->gridLayoutParameters), panel);
     QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));

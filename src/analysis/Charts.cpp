@@ -179,7 +179,7 @@ void MainWindow::updateTrendChart()
     if (parameters.trials.isEmpty())
         return;
     trendTrial.append(double(parameters.sinusoidCount));
-    trendFrequency.append(parameters.trials.first().matchedFrequency);
+    trendFrequency.append(parameters.trials.value(currentTarget).matchedFrequency);
     trendSeries->append(trendTrial.last(), trendFrequency.last());
     trendAxisX->setRange(0.0, parameters.sinusoidCount);
     trendAxisX->setLabelFormat(QStringLiteral("%g"));

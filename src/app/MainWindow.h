@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/Block.h"
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 
@@ -177,6 +178,9 @@ public:
     QPushButton *pushButtonGo;
     QPushButton *pushButtonQuit;
     QCheckBox *checkBoxSaveData;
+    QLabel *labelRepetitions = nullptr;
+    QSpinBox *spinBoxRepetitions = nullptr;   // how often each target of a block is presented
+    QCheckBox *checkBoxRandomStart = nullptr; // each presentation starts at a random frequency
 
     QHBoxLayout *hBoxSamplingRate;
     QHBoxLayout *hBoxSoundDuration;
@@ -298,6 +302,33 @@ public:
     // Asks, one by one, whether to save each run a program left unfinished; any not saved is moved
     // to "discarded" beside them.
     void offerRecovery();
+
+    // The block being prepared or run; its presentations begin at Go.
+    Block block;
+    // Each target of the block as loaded and checked at preparation, so that the next
+    // presentation starts without reading anything.
+    struct LoadedTarget
+    {
+        QString description;
+        QVector<double> signal;
+        int fftLength = 0;
+        QVector<double> spectrumFrequency;
+        QVector<double> spectrumAmplitude;
+        qint32 sampleCount = 0;
+        double soundDuration = 0.0;
+    };
+    QVector<LoadedTarget> loadedTargets; // by index into trials
+    void createBlockControls();
+    // Loads and checks every target, ending with the first presented one loaded. False, with
+    // playPosition at a presentation of the target that cannot be used, as loadTargetSound says.
+    bool prepareBlockTargets();
+    void useLoadedTarget(int target);
+    // At Go: the first presentation begins in the listener's window.
+    void startBlock();
+    // "Done" of the presentation under way: the next one begins at once, if any.
+    void finishPresentation();
+    // Brings the presentation under way up to date in the block and the block into the record.
+    void syncBlock();
 
 protected:
     // Closing in the middle of a run would lose its results: ask first.

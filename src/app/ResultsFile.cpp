@@ -80,8 +80,9 @@ void MainWindow::saveResults()
     if (!sessionRecord.startedAt.isValid())
         sessionRecord = describeRun();
     sessionRecord.hasTrial = !parameters.trials.isEmpty();
-    sessionRecord.trialFileName = sessionRecord.hasTrial ? parameters.trials.first().fileName : QString();
+    sessionRecord.trialFileName = sessionRecord.hasTrial ? parameters.trials.value(currentTarget).fileName : QString();
     sessionRecord.matches = trendFrequency;
+    syncBlock();
     sessionRecord.endedAt = currentTimeWithOffset();
     sessionRecord.resultsFile = parameters.outputFilePath + QStringLiteral("/") + parameters.outputFileName;
     parameters.createOutputFolder();
@@ -90,7 +91,7 @@ void MainWindow::saveResults()
 
 bool MainWindow::saveRun(SessionRecord &record)
 {
-    const QByteArray content = resultsFileContent(record.hasTrial, record.trialFileName, record.matches);
+    const QByteArray content = runResultsContent(record);
     QString startPath = record.resultsFile;
     forever {
         QString selectedFilter = QStringLiteral("Text files (*.txt)");
@@ -111,6 +112,12 @@ bool MainWindow::saveRun(SessionRecord &record)
                                          QStringLiteral("The results are saved, but their session record could not "
                                                         "be written:\r\n")
                                              + recordPath + QStringLiteral("\n\n") + error,
+                                         QMessageBox::Ok);
+                if (!writeMatchesTable(chosen, record, &error))
+                    QMessageBox::warning(this, QStringLiteral("Warning"),
+                                         QStringLiteral("The results are saved, but their table of matches could not "
+                                                        "be written:\r\n")
+                                             + matchesTablePathFor(chosen) + QStringLiteral("\n\n") + error,
                                          QMessageBox::Ok);
                 return true;
             }

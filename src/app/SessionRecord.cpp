@@ -55,25 +55,42 @@ QDateTime timeFrom(const QJsonValue &value)
 
 } // namespace
 
+QJsonObject SessionRecord::Request::toJson() const
+{
+    QJsonObject object{{"kind", kind},
+                       {"requestedMs", nullableMs(requestedMs)},
+                       {"scheduledMs", nullableMs(scheduledMs)},
+                       {"startedMs", nullableMs(startedMs)},
+                       {"endedMs", nullableMs(endedMs)},
+                       {"error", nullableText(error)}};
+    if (kind == QLatin1String("sinusoid"))
+        object.insert("frequency", frequency);
+    return object;
+}
+
+SessionRecord::Request SessionRecord::Request::fromJson(const QJsonObject &json)
+{
+    Request request;
+    request.kind = json.value("kind").toString();
+    request.frequency = json.value("frequency").toDouble();
+    request.requestedMs = msFrom(json.value("requestedMs"));
+    request.scheduledMs = msFrom(json.value("scheduledMs"));
+    request.startedMs = msFrom(json.value("startedMs"));
+    request.endedMs = msFrom(json.value("endedMs"));
+    request.error = json.value("error").toString();
+    return request;
+}
+
 QJsonObject SessionRecord::toJson() const
 {
     QJsonArray requestArray;
-    for (const Request &request : requests) {
-        QJsonObject object{{"kind", request.kind},
-                           {"requestedMs", nullableMs(request.requestedMs)},
-                           {"scheduledMs", nullableMs(request.scheduledMs)},
-                           {"startedMs", nullableMs(request.startedMs)},
-                           {"endedMs", nullableMs(request.endedMs)},
-                           {"error", nullableText(request.error)}};
-        if (request.kind == QLatin1String("sinusoid"))
-            object.insert("frequency", request.frequency);
-        requestArray.append(object);
-    }
+    for (const Request &request : requests)
+        requestArray.append(request.toJson());
     QJsonArray matchArray;
     for (double match : matches)
         matchArray.append(match);
 
-    return QJsonObject{
+    QJsonObject json{
         {"program", "Tonvara"},
         {"version", version},
         {"subjectCode", subjectCode},
@@ -107,6 +124,9 @@ QJsonObject SessionRecord::toJson() const
                            : QJsonValue()},
         {"requests", requestArray},
     };
+    if (!block.isEmpty())
+        json.insert("block", block);
+    return json;
 }
 
 bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QString *error)
@@ -158,18 +178,9 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     for (const QJsonValue &match : trial.toObject().value("matches").toArray())
         r.matches.append(match.toDouble());
 
-    for (const QJsonValue &value : json.value("requests").toArray()) {
-        const QJsonObject object = value.toObject();
-        Request request;
-        request.kind = object.value("kind").toString();
-        request.frequency = object.value("frequency").toDouble();
-        request.requestedMs = msFrom(object.value("requestedMs"));
-        request.scheduledMs = msFrom(object.value("scheduledMs"));
-        request.startedMs = msFrom(object.value("startedMs"));
-        request.endedMs = msFrom(object.value("endedMs"));
-        request.error = object.value("error").toString();
-        r.requests.append(request);
-    }
+    for (const QJsonValue &value : json.value("requests").toArray())
+        r.requests.append(Request::fromJson(value.toObject()));
+    r.block = json.value("block").toObject();
     *record = r;
     return true;
 }

@@ -42,6 +42,9 @@ struct SessionRecord
         qint64 startedMs = -1;   // the output started
         qint64 endedMs = -1;     // the output went idle or stopped
         QString error;           // the output's error; empty when none
+
+        QJsonObject toJson() const;
+        static Request fromJson(const QJsonObject &json);
     };
 
     QString version;
@@ -73,6 +76,9 @@ struct SessionRecord
     QVector<double> matches;
 
     QVector<Request> requests;
+
+    // The block of presentations the run went through (Block::toJson); empty in older records.
+    QJsonObject block;
 
     QJsonObject toJson() const;
     // False, with a reason in error, when json is not a session record.

@@ -48,6 +48,7 @@ void MainWindow::on_pushButtonGo_clicked()
     emit transferParameters(parameters.frequencyMin, parameters.frequencyMax, parameters.frequencyCurrent,
                             parameters.frequencyStepSize);
     beginRun();
+    startBlock();
 }
 
 void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
@@ -70,8 +71,8 @@ void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
         // not targets, by the build time (2 ms for a 2 s sound).
         scheduleNextSound();
         parameters.frequencyCurrent = frequency;
-        if (!parameters.trials.isEmpty())
-            parameters.trials.first().matchedFrequency = frequency;
+        if (currentTarget < parameters.trials.size())
+            parameters.trials[currentTarget].matchedFrequency = frequency;
         buildSinusoid();
         updateTrendChart();
         playPosition = 0;
@@ -152,7 +153,7 @@ SessionRecord MainWindow::describeRun() const
     record.target = describeTarget(currentTargetPath, wavFile, targetSignal, parameters.sampleCount,
                                    parameters.samplingRate);
     record.hasTrial = !parameters.trials.isEmpty();
-    record.trialFileName = record.hasTrial ? parameters.trials.first().fileName : QString();
+    record.trialFileName = record.hasTrial ? parameters.trials.value(currentTarget).fileName : QString();
     return record;
 }
 
@@ -178,6 +179,7 @@ void MainWindow::recordRequest(const QString &kind, qint32 frequency, qint64 req
         request.scheduledMs = requestedMs + soundTimer->interval();
     sessionRecord.requests.append(request);
     sessionRecord.matches = trendFrequency;
+    syncBlock();
     keepUnfinishedRecord();
 }
 
