@@ -90,6 +90,8 @@ void MainWindow::useLoadedTarget(int target)
 void MainWindow::startBlock()
 {
     block.presentations.clear();
+    if (block.order.isEmpty())
+        return; // no session was prepared: a run without a block, as before blocks existed
     block.beginNext(0);
     connect(subjectWindow, &SubjectWindow::listenerReady, this, [this] {
         if (!block.presentations.isEmpty() && runClock.isValid())
@@ -122,11 +124,17 @@ void MainWindow::finishPresentation()
     emit transferParameters(parameters.frequencyMin, parameters.frequencyMax, parameters.frequencyCurrent,
                             parameters.frequencyStepSize);
     subjectWindow->startPresentation(next + 1, block.count());
-    // The listener can go on now; the experimenter's charts follow.
-    plotWaveform();
-    computeAmplitudeSpectrum();
-    plotSpectrum();
     resetTrendChart();
+    // Drawing the target takes the GUI thread tens of milliseconds: the listener's window is
+    // painted, and can be pressed, before it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            plotWaveform();
+            computeAmplitudeSpectrum();
+            plotSpectrum();
+        },
+        Qt::QueuedConnection);
     showSoundFileInfo();
     lineEditFrequencyMatched->setText(QStringLiteral("not started yet"));
     statusBar()->showMessage(QStringLiteral("Sound %1 of %2: %3").arg(next + 1).arg(block.count()).arg(currentTargetPath));
