@@ -33,6 +33,7 @@ private slots:
     void initTestCase() { QVERIFY2(recorder.start(), qPrintable(recorder.errorString())); }
     void practiceRunFromFirstClickToSavedFile();
     void blockOfTwoTargetsTwiceRunByTheListenerAlone();
+    void closingTheListenersWindowEndsTheBlock();
 
 private:
     // 10000 samples that survive 16-bit storage and float playback exactly, written to the desktop.
@@ -222,6 +223,46 @@ void TestScriptedListener::blockOfTwoTargetsTwiceRunByTheListenerAlone()
                                                      QByteArray::number(done.startFrequency), QByteArray::number(600 + 10 * p), "1", "1"}));
         QVERIFY2(cells[7].toDouble() > 1.5 && cells[7].toDouble() < 30.0, cells[7].constData()); // two sounds and a pause each
     }
+}
+
+// Closed from its frame in the second presentation: the block ends there and keeps what was done.
+void TestScriptedListener::closingTheListenersWindowEndsTheBlock()
+{
+    const QVector<QVector<float>> targets = {writeTarget("a.wav", 0.05), writeTarget("b.wav", 0.021)};
+    window.reset(new MainWindow);
+    window->lineEditSubCode->setText("CLOSED");
+    ModalDriver driver;
+    driver.chooseFile("\"a.wav\" \"b.wav\"");
+    QTest::mouseClick(window->pushButtonPractice, Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QTest::mouseClick(window->pushButtonGo, Qt::LeftButton);
+    SubjectWindow *subject = window->subjectWindow;
+    QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
+    request(subject->pushButtonPlayTarget, targets[window->block.order[0]], "target");
+    subject->spinBoxFrequency->setValue(650);
+    request(subject->pushButtonPlaySinusoid, tone(650), "tone");
+    driver.answerMessageBox(QMessageBox::Yes);
+    QTest::mouseClick(subject->pushButtonDone, Qt::LeftButton);
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QTest::mouseClick(subject->pushButtonIAmReady, Qt::LeftButton);
+    driver.answerMessageBox(QMessageBox::Yes);
+    driver.acceptFileDialog();
+    subject->close();
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+
+    const QByteArray first = window->block.order[0] ? "b.wav" : "a.wav", second = window->block.order[0] ? "a.wav" : "b.wav";
+    QFile results(desktop.filePath("CLOSED_practice001.txt")), table(desktop.filePath("CLOSED_practice001_matches.tsv"));
+    QVERIFY(results.open(QIODevice::ReadOnly) && table.open(QIODevice::ReadOnly));
+    QCOMPARE(results.readAll(), "filename\tnTrials\tfrequency matched (Hz)\r\n" + first + "\t1\t650\r\n");
+    QCOMPARE(table.readAll().split('\n').mid(2), QList<QByteArray>({"2\t" + second + "\t1\t500\t\t0\t0\t", ""}));
+    SessionRecord saved;
+    Block block;
+    QString error;
+    QVERIFY2(readSessionRecord(desktop.filePath("CLOSED_practice001.json"), &saved, &error), qPrintable(error));
+    QVERIFY2(Block::fromJson(saved.block, &block, &error), qPrintable(error));
+    QCOMPARE(block.presentations.size(), 2);
+    QCOMPARE(QList<bool>({block.presentations[0].finished, block.presentations[1].finished}), QList<bool>({true, false}));
+    QVERIFY(block.presentations[1].readyMs > block.presentations[0].doneMs && block.presentations[1].doneMs == -1);
 }
 
 QTEST_MAIN(TestScriptedListener)
