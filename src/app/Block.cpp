@@ -152,12 +152,6 @@ bool Block::fromJson(const QJsonObject &json, Block *block, QString *error)
     return true;
 }
 
-QVector<int> presentationOrder(int targetCount, int repetitions, quint32 seed)
-{
-    std::mt19937 engine(seed);
-    return shuffledOrder(targetCount, repetitions, engine);
-}
-
 Block makeBlock(const QStringList &targets, int repetitions, quint32 seed, bool randomStart, int fixedStart,
                 int frequencyMin, int frequencyMax)
 {

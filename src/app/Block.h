@@ -48,12 +48,10 @@ struct Block
     static bool fromJson(const QJsonObject &json, Block *block, QString *error);
 };
 
-// Each index 0 .. targetCount - 1 `repetitions` times, shuffled with a std::mt19937 seeded by seed.
-QVector<int> presentationOrder(int targetCount, int repetitions, quint32 seed);
-
-// The block for these targets: order from seed; start frequencies all fixedStart or, with
-// randomStart, drawn after the shuffle from the same engine, uniform on a log scale within
-// [frequencyMin, frequencyMax] and on whole hertz, so the seed reproduces both.
+// The block for these targets: each index `repetitions` times, shuffled with std::shuffle and a
+// std::mt19937 seeded by seed; start frequencies all fixedStart or, with randomStart, drawn after
+// the shuffle from the same engine, uniform on a log scale within [frequencyMin, frequencyMax] and
+// on whole hertz, so the seed reproduces both.
 Block makeBlock(const QStringList &targets, int repetitions, quint32 seed, bool randomStart, int fixedStart,
                 int frequencyMin, int frequencyMax);
 

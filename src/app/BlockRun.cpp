@@ -100,7 +100,7 @@ void MainWindow::startBlock()
     connect(subjectWindow, &SubjectWindow::presentationDone, this, &MainWindow::finishPresentation);
     subjectWindow->startPresentation(1, block.count());
     if (!block.isSingle())
-        statusBar()->showMessage(QStringLiteral("Sound 1 of %1: %2").arg(block.count()).arg(currentTargetPath));
+        statusBar()->showMessage(QStringLiteral("Sound 1 of %1. ").arg(block.count()) + statusBar()->currentMessage());
     syncBlock();
     keepUnfinishedRecord();
 }
@@ -121,6 +121,7 @@ void MainWindow::finishPresentation()
     parameters.frequencyCurrent = block.startFrequencies[next];
     sessionRecord.target = block.targetFacts.value(currentTarget);
     sessionRecord.trialFileName = parameters.trials.at(currentTarget).fileName;
+    sessionRecord.matches.clear();
     emit transferParameters(parameters.frequencyMin, parameters.frequencyMax, parameters.frequencyCurrent,
                             parameters.frequencyStepSize);
     subjectWindow->startPresentation(next + 1, block.count());
@@ -137,7 +138,7 @@ void MainWindow::finishPresentation()
         Qt::QueuedConnection);
     showSoundFileInfo();
     lineEditFrequencyMatched->setText(QStringLiteral("not started yet"));
-    statusBar()->showMessage(QStringLiteral("Sound %1 of %2: %3").arg(next + 1).arg(block.count()).arg(currentTargetPath));
+    statusBar()->showMessage(QStringLiteral("Sound %1 of %2. ").arg(next + 1).arg(block.count()) + statusBar()->currentMessage());
     readParameters(); // as Go does for the first
     syncBlock();
     keepUnfinishedRecord();
