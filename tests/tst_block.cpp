@@ -43,7 +43,9 @@ void TestBlock::targetList()
     }
     QStringList read;
     QString reason;
-    QCOMPARE(readTargetList(dir.filePath("lists/list.txt"), &read, &reason), error.isEmpty());
+    QVector<int> lines;
+    QCOMPARE(readTargetList(dir.filePath("lists/list.txt"), &read, &reason, &lines), error.isEmpty());
+    QCOMPARE(lines, error.isEmpty() ? QVector<int>({3, 4}) : QVector<int>());
     QCOMPARE(reason, error);
     for (QString &target : targets)
         target = dir.filePath(target);

@@ -173,7 +173,7 @@ Block makeBlock(const QStringList &targets, int repetitions, quint32 seed, bool 
     return block;
 }
 
-bool readTargetList(const QString &listPath, QStringList *targets, QString *error)
+bool readTargetList(const QString &listPath, QStringList *targets, QString *error, QVector<int> *lines)
 {
     QFile file(listPath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -184,6 +184,7 @@ bool readTargetList(const QString &listPath, QStringList *targets, QString *erro
     QTextStream stream(&file);
     stream.setCodec("UTF-8");
     QStringList listed;
+    QVector<int> listedLines;
     for (int line = 1; !stream.atEnd(); ++line) {
         const QString entry = stream.readLine().trimmed();
         if (entry.isEmpty() || entry.startsWith(QLatin1Char('#')))
@@ -194,12 +195,15 @@ bool readTargetList(const QString &listPath, QStringList *targets, QString *erro
             return false;
         }
         listed.append(path);
+        listedLines.append(line);
     }
     if (listed.isEmpty()) {
         *error = QStringLiteral("The list names no target.");
         return false;
     }
     *targets = listed;
+    if (lines)
+        *lines = listedLines;
     return true;
 }
 

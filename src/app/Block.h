@@ -57,8 +57,8 @@ Block makeBlock(const QStringList &targets, int repetitions, quint32 seed, bool 
 
 // Reads a target list: UTF-8, one WAV path per line, relative to the list's folder; blank lines
 // and lines starting with "#" are skipped. False when a listed file does not exist or nothing is
-// listed; error names the line.
-bool readTargetList(const QString &listPath, QStringList *targets, QString *error);
+// listed; error names the line. lines, when given, receives each target's line number.
+bool readTargetList(const QString &listPath, QStringList *targets, QString *error, QVector<int> *lines = nullptr);
 
 // The results file of the presentations begun: the header once, then each presentation's rows
 // as a one-target file has them, nTrials from 1 again.

@@ -36,14 +36,18 @@ bool MainWindow::prepareBlockTargets()
 {
     loadedTargets.clear();
     loadedTargets.resize(targetCount);
+    // A later target may fail after earlier ones loaded: the window then shows what it did before.
+    const QString shownDuration = lineEditSoundDuration->text();
     block.targetFacts.resize(targetCount);
     const int first = playOrder.value(0);
     // The first presented target last, so that it stays loaded.
     for (int step = 0; step < targetCount; ++step) {
         const int target = step == targetCount - 1 ? first : (step >= first ? step + 1 : step);
         playPosition = int(playOrder.indexOf(target));
-        if (!loadTargetSound())
+        if (!loadTargetSound()) {
+            lineEditSoundDuration->setText(shownDuration);
             return false;
+        }
         LoadedTarget &kept = loadedTargets[target];
         kept.description = targetDescription;
         kept.signal = targetSignal;

@@ -318,6 +318,7 @@ public:
         double soundDuration = 0.0;
     };
     QVector<LoadedTarget> loadedTargets; // by index into trials
+    QStringList targetOrigins;           // by index into trials: "list.txt, line 4"; empty when chosen directly
     void createBlockControls();
     // Loads and checks every target, ending with the first presented one loaded. False, with
     // playPosition at a presentation of the target that cannot be used, as loadTargetSound says.

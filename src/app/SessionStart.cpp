@@ -56,7 +56,9 @@ void MainWindow::prepareSession()
     makeRandomOrder();
     if (!prepareBlockTargets()) {
         const TrialRecord failed = parameters.trials.value(playOrder.value(playPosition));
-        const QString path = failed.filePath + QStringLiteral("/") + failed.fileName;
+        const QString origin = targetOrigins.value(playOrder.value(playPosition));
+        const QString path = failed.filePath + QStringLiteral("/") + failed.fileName
+                             + (origin.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(origin));
         parameters.trials.clear();
         playOrder.clear();
         loadedTargets.clear();
@@ -87,18 +89,23 @@ void MainWindow::selectTargetSound()
         parameters.wavFilePath = info.path();
         parameters.wavFileName = info.fileName();
         parameters.trials.clear();
+        targetOrigins.clear();
         QStringList targets;
         for (const QString &file : chosen) {
             if (file.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive)) {
                 targets.append(file);
+                targetOrigins.append(QString());
                 continue;
             }
             QStringList listed;
-            if (!readTargetList(file, &listed, &targetLoadError)) {
+            QVector<int> lines;
+            if (!readTargetList(file, &listed, &targetLoadError, &lines)) {
                 targetLoadError = QDir::toNativeSeparators(file) + QStringLiteral("\n\n") + targetLoadError;
                 return;
             }
             targets += listed;
+            for (int line : lines)
+                targetOrigins.append(QStringLiteral("%1, line %2").arg(QFileInfo(file).fileName()).arg(line));
         }
         for (const QString &target : targets) {
             const QFileInfo targetInfo(target);
