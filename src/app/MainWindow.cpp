@@ -17,7 +17,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QSpinBox>
-#include <QTimer>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>

@@ -6,7 +6,7 @@
 namespace {
 // The server renders in blocks, and its own latency is not known here: the last sample has surely
 // been played this long after its place in the stream.
-const qint64 playedMarginNs = 15000000;
+const qint64 playedMarginNs = 20000000;
 
 int msUntil(qint64 ns)
 {
