@@ -63,6 +63,8 @@ QJsonObject SessionRecord::Request::toJson() const
                        {"startedMs", nullableMs(startedMs)},
                        {"endedMs", nullableMs(endedMs)},
                        {"error", nullableText(error)}};
+    if (outputLatencyMs >= 0)
+        object.insert("outputLatencyMs", outputLatencyMs);
     if (kind == QLatin1String("sinusoid"))
         object.insert("frequency", frequency);
     return object;
@@ -78,6 +80,7 @@ SessionRecord::Request SessionRecord::Request::fromJson(const QJsonObject &json)
     request.startedMs = msFrom(json.value("startedMs"));
     request.endedMs = msFrom(json.value("endedMs"));
     request.error = json.value("error").toString();
+    request.outputLatencyMs = json.value("outputLatencyMs").toDouble(-1);
     return request;
 }
 
@@ -107,7 +110,7 @@ QJsonObject SessionRecord::toJson() const
                                  {"frequencyMax", frequencyMax},
                                  {"frequencyStart", frequencyStart},
                                  {"frequencyStepSize", frequencyStepSize}}},
-        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}}},
+        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}, {"sinkRate", sinkRate}}},
         {"target", QJsonObject{{"path", target.path},
                                {"fileName", target.fileName},
                                {"bytes", double(target.bytes)},
@@ -157,6 +160,7 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     const QJsonObject output = json.value("audioOutput").toObject();
     r.outputDevice = output.value("device").toString();
     r.outputFormat = output.value("format").toString();
+    r.sinkRate = output.value("sinkRate").toInt();
 
     const QJsonObject target = json.value("target").toObject();
     r.target.path = target.value("path").toString();
