@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "analysis/Spectrum.h"
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 
@@ -257,8 +258,7 @@ public:
     QVector<double> loadedSignal;
     int loadedFftLength = 0;
     double loadedSamplingRate = 0.0;
-    QVector<double> loadedSpectrumFrequency;
-    QVector<double> loadedSpectrumAmplitude;
+    SpectrumPart loadedSpectrum;
 
     QByteArray *audioBytes;
     QBuffer *audioBuffer;
