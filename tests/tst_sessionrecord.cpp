@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 #include <cmath>
 
 // The session record's JSON form, its refusal of what is not one, and where records go.
@@ -100,7 +99,7 @@ void TestSessionRecord::targetIsDescribedAsLoaded_data()
     QTest::addColumn<QByteArray>("loaded");
     const QByteArray mono = WavBuilder().data(WavBuilder::pcm16(QVector<double>(1000, 0.25))).bytes();
     QByteArray sloppy = mono;
-    qToLittleEndian<quint16>(1, sloppy.data() + 32);
+    sloppy[32] = 1; // block align, little-endian 16 bits
     QTest::newRow("file edited after the load") << mono;
     QTest::newRow("block align of one byte") << sloppy;
 }

@@ -182,7 +182,7 @@ bool WavFile::readWavFile(const QByteArray &path, Channels decoded)
     disk.close();
     // A long file's hash runs beside the decoding; a short one's costs less than starting a thread.
     std::future<QByteArray> hash = std::async(whole.size() >= (1 << 20) ? std::launch::async : std::launch::deferred,
-                                              [whole] { return QCryptographicHash::hash(whole, QCryptographicHash::Sha256); });
+                                              [&whole] { return QCryptographicHash::hash(whole, QCryptographicHash::Sha256); });
     QBuffer file(&whole);
     file.open(QIODevice::ReadOnly);
 
@@ -266,19 +266,16 @@ bool WavFile::readWavFile(const QByteArray &path, Channels decoded)
     if (wanted / bytesPerSample > maxSamples)
         return fail(QStringLiteral("WAV data is too large to hold in memory: ") + name);
     try {
-        rawData.resize(int(wanted));
-        if (!rawData.isEmpty() && file.seek(dataOffset))
-            bytesRead = std::max<qint64>(0, file.read(rawData.data(), rawData.size()));
+        bytesRead = std::max<qint64>(0, wanted);
         std::uint32_t kept = std::uint32_t(bytesRead);
         if (bytesRead < qint64(declaredDataSize)) {
             kept -= kept % std::uint32_t(bytesPerSample);
             writeLine(std::cerr, QStringLiteral("WAV data is shorter than its header says (only %1 of %2 bytes present): ")
                                      .arg(bytesRead).arg(declaredDataSize) + name);
         }
-        rawData.resize(int(kept));
         dataSize = kept;
         numSamples = dataSize / std::uint32_t(bytesPerSample);
-        decodeSamples();
+        decode(whole.constData() + std::min<qint64>(dataOffset, whole.size()), kept);
     } catch (const std::bad_alloc &) {
         discardData();
         return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
@@ -296,11 +293,20 @@ bool WavFile::readWavFile(const QByteArray &path, Channels decoded)
 
     fileSize = whole.size();
     sha256 = QString::fromLatin1(hash.get().toHex());
+    // Once hashed, the bytes read become rawData in place: a long file is never copied.
+    rawData = std::move(whole);
+    rawData.remove(0, int(std::min<qint64>(dataOffset, rawData.size())));
+    rawData.truncate(int(dataSize));
     readOk = true;
     return true;
 }
 
 void WavFile::decodeSamples()
+{
+    decode(rawData.constData(), rawData.size());
+}
+
+void WavFile::decode(const char *data, qint64 size)
 {
     samples.clear();
     framesDecoded = 0;
@@ -312,12 +318,12 @@ void WavFile::decodeSamples()
     }
 
     const int bytesPerSample = bitsPerSample / 8;
-    const qint64 available = std::min<qint64>(numSamples, rawData.size() / bytesPerSample);
+    const qint64 available = std::min<qint64>(numSamples, size / bytesPerSample);
     const int channels = std::max<int>(numChannels, 1);
     const int count = int(firstChannelOnly ? available / channels : available);
     const qint64 stride = qint64(firstChannelOnly ? channels : 1) * bytesPerSample;
     samples.reserve(count);
-    const char *p = rawData.constData();
+    const char *p = data;
     const auto decodeEach = [&](auto decode) {
         for (int i = 0; i < count; ++i, p += stride)
             samples.append(decode(p));

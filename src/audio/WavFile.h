@@ -96,6 +96,8 @@ private:
     void discardData();
     bool fail(const QString &message);
     void refreshSampleData();
+    // decodeSamples over size bytes at data.
+    void decode(const char *data, qint64 size);
 
     QString errorText;
     bool readOk;
