@@ -52,8 +52,7 @@ bool MainWindow::prepareBlockTargets()
         kept.description = targetDescription;
         kept.signal = targetSignal;
         kept.fftLength = loadedFftLength;
-        kept.spectrumFrequency = loadedSpectrumFrequency;
-        kept.spectrumAmplitude = loadedSpectrumAmplitude;
+        kept.spectrum = loadedSpectrum;
         kept.sampleCount = parameters.sampleCount;
         kept.soundDuration = parameters.soundDuration;
         block.targetFacts[target] = describeTarget(currentTargetPath, wavFile, targetSignal, parameters.sampleCount,
@@ -84,8 +83,7 @@ void MainWindow::useLoadedTarget(int target)
     loadedSignal = kept.signal;
     loadedFftLength = kept.fftLength;
     loadedSamplingRate = parameters.samplingRate;
-    loadedSpectrumFrequency = kept.spectrumFrequency;
-    loadedSpectrumAmplitude = kept.spectrumAmplitude;
+    loadedSpectrum = kept.spectrum;
     waveformTime.resize(parameters.displaySampleCount);
     for (int i = 0; i < parameters.displaySampleCount; ++i)
         waveformTime[i] = (i / parameters.samplingRate) * 1000.0;

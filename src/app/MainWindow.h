@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "analysis/Spectrum.h"
 #include "app/Block.h"
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
@@ -259,8 +260,7 @@ public:
     QVector<double> loadedSignal;
     int loadedFftLength = 0;
     double loadedSamplingRate = 0.0;
-    QVector<double> loadedSpectrumFrequency;
-    QVector<double> loadedSpectrumAmplitude;
+    SpectrumPart loadedSpectrum;
 
     QAudioFormat audioFormat;
     // The run's output, open from its first sound to its end.
@@ -312,8 +312,7 @@ public:
         QString description;
         QVector<double> signal;
         int fftLength = 0;
-        QVector<double> spectrumFrequency;
-        QVector<double> spectrumAmplitude;
+        SpectrumPart spectrum;
         qint32 sampleCount = 0;
         double soundDuration = 0.0;
     };
