@@ -123,7 +123,7 @@ void TestResultsFile::endOfRun()
     QFETCH(QString, saved);
     QFETCH(int, next);
     QString error;
-    for (const QString &name : existing << "blocker")
+    for (const QString &name : existing + QStringList{"blocker"})
         QVERIFY(writeFileSafely(desktop->filePath(name), "earlier", &error));
     window->checkBoxSaveData->setChecked(saveData);
     window->trendFrequency = {700, 730, 725};
