@@ -68,6 +68,8 @@ QJsonObject SessionRecord::toJson() const
                            {"startedMs", nullableMs(request.startedMs)},
                            {"endedMs", nullableMs(request.endedMs)},
                            {"error", nullableText(request.error)}};
+        if (request.outputLatencyMs >= 0)
+            object.insert("outputLatencyMs", request.outputLatencyMs);
         if (request.kind == QLatin1String("sinusoid"))
             object.insert("frequency", request.frequency);
         requestArray.append(object);
@@ -93,7 +95,7 @@ QJsonObject SessionRecord::toJson() const
                                  {"frequencyMax", frequencyMax},
                                  {"frequencyStart", frequencyStart},
                                  {"frequencyStepSize", frequencyStepSize}}},
-        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}}},
+        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}, {"sinkRate", sinkRate}}},
         {"target", QJsonObject{{"path", target.path},
                                {"fileName", target.fileName},
                                {"bytes", double(target.bytes)},
@@ -145,6 +147,7 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     const QJsonObject output = json.value("audioOutput").toObject();
     r.outputDevice = output.value("device").toString();
     r.outputFormat = output.value("format").toString();
+    r.sinkRate = output.value("sinkRate").toInt();
 
     const QJsonObject target = json.value("target").toObject();
     r.target.path = target.value("path").toString();
@@ -176,6 +179,7 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
         request.startedMs = wholeFrom(object.value("startedMs"));
         request.endedMs = wholeFrom(object.value("endedMs"));
         request.error = object.value("error").toString();
+        request.outputLatencyMs = object.value("outputLatencyMs").toDouble(-1);
         r.requests.append(request);
     }
     *record = r;

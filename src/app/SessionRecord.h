@@ -39,9 +39,10 @@ struct SessionRecord
         double frequency = 0;   // Hz, sinusoid only
         qint64 requestedMs = -1;
         qint64 scheduledMs = -1; // when the pause ends and the sound is due
-        qint64 startedMs = -1;   // the output started
-        qint64 endedMs = -1;     // the output went idle or stopped
+        qint64 startedMs = -1;   // its first sample was due at the output, from the stream's position
+        qint64 endedMs = -1;     // its last sample was due at the output
         QString error;           // the output's error; empty when none
+        double outputLatencyMs = -1; // from writing a sample to hearing it, as measured; -1 unknown
     };
 
     QString version;
@@ -63,6 +64,7 @@ struct SessionRecord
 
     QString outputDevice;
     QString outputFormat;
+    int sinkRate = 0;            // Hz, the rate the sound server's sink runs at; 0 when unknown
 
     Target target;
 

@@ -21,3 +21,8 @@ QVector<double> sinusoidSamples(int count, double frequency, double samplingRate
         v.append(samplingRate > 0.0 ? std::sin(radiansPerStep * i / samplingRate) : 0.0);
     return v;
 }
+
+double sinusoidSample(qint64 i, double frequency, double samplingRate)
+{
+    return std::sin(frequency * twoPi * double(i) / samplingRate);
+}

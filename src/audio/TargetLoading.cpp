@@ -1,6 +1,5 @@
 #include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
-#include "audio/Sinusoid.h"
 #include "audio/TargetSound.h"
 
 #include <QApplication>
@@ -118,7 +117,3 @@ bool MainWindow::loadTargetSound()
     return true;
 }
 
-void MainWindow::buildSinusoid()
-{
-    sinusoidSignal = sinusoidSamples(parameters.sampleCount, parameters.frequencyCurrent, parameters.samplingRate);
-}
