@@ -228,6 +228,8 @@ void MainWindow::createLayout()
     gridLayoutMain->addLayout(gridLayoutCharts, 0, 1, 1, 1);
     centralWidget->setLayout(gridLayoutMain);
     setCentralWidget(centralWidget);
+    // There from the start: appearing with the first message, it would move every row of the panel.
+    setStatusBar(new QStatusBar);
 
     labelSoundFileInfo->setAlignment(Qt::AlignHCenter);
     labelSoundFileInfo->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

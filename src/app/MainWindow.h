@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "analysis/Spectrum.h"
 #include "app/SessionRecord.h"
 #include "app/UnfinishedRuns.h"
 #include "audio/WavFile.h"
@@ -260,8 +261,7 @@ public:
     QVector<double> loadedSignal;
     int loadedFftLength = 0;
     double loadedSamplingRate = 0.0;
-    QVector<double> loadedSpectrumFrequency;
-    QVector<double> loadedSpectrumAmplitude;
+    SpectrumPart loadedSpectrum;
 
     QAudioFormat audioFormat;
     // The run's output, open from its first sound to its end.

@@ -3,7 +3,6 @@
 #include "app/ResultsFile.h"
 #include "audio/WavFile.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -192,20 +191,14 @@ SessionRecord::Target describeTarget(const QString &path, const WavFile &wavFile
     SessionRecord::Target target;
     target.path = path;
     target.fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (hash.addData(&file)) {
-            target.bytes = file.size();
-            target.sha256 = QString::fromLatin1(hash.result().toHex());
-        }
-    }
     if (wavFile.lastReadSucceeded()) {
+        target.bytes = wavFile.fileSize;
+        target.sha256 = wavFile.sha256;
         target.format = wavFile.formatCode;
         target.bitsPerSample = wavFile.bitsPerSample;
         target.channels = wavFile.numChannels;
         target.sampleRate = wavFile.sampleRate;
-        target.frames = wavFile.blockAlign > 0 ? wavFile.dataSize / wavFile.blockAlign : 0;
+        target.frames = wavFile.framesDecoded;
         if (wavFile.sampleRate != sessionRate)
             target.resampledTo = sessionRate;
     }

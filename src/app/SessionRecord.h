@@ -19,8 +19,8 @@ struct SessionRecord
     {
         QString path;
         QString fileName;
-        qint64 bytes = 0;       // size of the whole file
-        QString sha256;         // lower-case hex of the whole file; empty when it could not be read
+        qint64 bytes = 0;       // size of the whole file as loaded
+        QString sha256;         // lower-case hex of the whole file as loaded; empty when it was not read
         int format = 0;         // WAV format field: 1 integer PCM, 3 IEEE float
         int bitsPerSample = 0;
         int channels = 0;
@@ -81,9 +81,10 @@ struct SessionRecord
     static bool fromJson(const QJsonObject &json, SessionRecord *record, QString *error);
 };
 
-// The target's facts: path and the whole file's size and SHA-256 from disk, the format from the
-// reader's canonical header after a successful read, the levels from the first playedCount
-// samples of played; resampledTo is sessionRate when it differs from the file's rate.
+// The target's facts as it was loaded, after a successful read: the size and SHA-256 of the bytes
+// read, the format from the reader's canonical header and the frames decoded; the levels from the
+// first playedCount samples of played; resampledTo is sessionRate when it differs from the
+// file's rate.
 SessionRecord::Target describeTarget(const QString &path, const WavFile &wavFile, const QVector<double> &played,
                                      int playedCount, double sessionRate);
 

@@ -15,6 +15,7 @@ void zeroFill(QVector<double> &v)
 QVector<double> sinusoidSamples(int count, double frequency, double samplingRate)
 {
     QVector<double> v;
+    v.reserve(count);
     const double radiansPerStep = frequency * twoPi;
     // A rate typed as text that is not a number arrives as 0: silence rather than NaN samples.
     for (int i = 0; i < count; ++i)
