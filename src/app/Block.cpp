@@ -18,9 +18,11 @@ QJsonValue nullableMs(qint64 ms)
     return ms < 0 ? QJsonValue() : QJsonValue(double(ms));
 }
 
+// A time too large for a qint64 (1e300) is no real time either.
 qint64 msFrom(const QJsonValue &value)
 {
-    return value.isDouble() ? qint64(value.toDouble()) : -1;
+    const double ms = value.toDouble(-1);
+    return ms >= 0 && ms <= 9007199254740992.0 ? qint64(ms) : -1;
 }
 
 template <typename T>

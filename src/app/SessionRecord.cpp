@@ -21,9 +21,12 @@ QJsonValue nullableMs(qint64 ms)
     return ms < 0 ? QJsonValue() : QJsonValue(double(ms));
 }
 
-qint64 msFrom(const QJsonValue &value)
+// A count or time of the record, -1 when missing. JSON numbers are doubles: one beyond what a
+// qint64 holds exactly (1e300) cannot be converted and is no real time or size either.
+qint64 wholeFrom(const QJsonValue &value)
 {
-    return value.isDouble() ? qint64(value.toDouble()) : -1;
+    const double number = value.toDouble(-1);
+    return number >= 0 && number <= 9007199254740992.0 ? qint64(number) : -1;
 }
 
 // JSON has no infinity: a level of silence is written as null.
@@ -74,10 +77,10 @@ SessionRecord::Request SessionRecord::Request::fromJson(const QJsonObject &json)
     Request request;
     request.kind = json.value("kind").toString();
     request.frequency = json.value("frequency").toDouble();
-    request.requestedMs = msFrom(json.value("requestedMs"));
-    request.scheduledMs = msFrom(json.value("scheduledMs"));
-    request.startedMs = msFrom(json.value("startedMs"));
-    request.endedMs = msFrom(json.value("endedMs"));
+    request.requestedMs = wholeFrom(json.value("requestedMs"));
+    request.scheduledMs = wholeFrom(json.value("scheduledMs"));
+    request.startedMs = wholeFrom(json.value("startedMs"));
+    request.endedMs = wholeFrom(json.value("endedMs"));
     request.error = json.value("error").toString();
     request.outputLatencyMs = json.value("outputLatencyMs").toDouble(-1);
     return request;
@@ -137,6 +140,11 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
         *error = QStringLiteral("It is not a session record of this program.");
         return false;
     }
+    // Every run starts at Go: without that time there is no run to offer.
+    if (!timeFrom(json.value("startedAt")).isValid()) {
+        *error = QStringLiteral("It records no run: it has no start time.");
+        return false;
+    }
     SessionRecord r;
     r.version = json.value("version").toString();
     r.subjectCode = json.value("subjectCode").toString();
@@ -164,13 +172,13 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     const QJsonObject target = json.value("target").toObject();
     r.target.path = target.value("path").toString();
     r.target.fileName = target.value("fileName").toString();
-    r.target.bytes = qint64(target.value("bytes").toDouble());
+    r.target.bytes = qMax(qint64(0), wholeFrom(target.value("bytes")));
     r.target.sha256 = target.value("sha256").toString();
     r.target.format = target.value("format").toInt();
     r.target.bitsPerSample = target.value("bitsPerSample").toInt();
     r.target.channels = target.value("channels").toInt();
     r.target.sampleRate = target.value("sampleRate").toDouble();
-    r.target.frames = qint64(target.value("frames").toDouble());
+    r.target.frames = qMax(qint64(0), wholeFrom(target.value("frames")));
     r.target.resampledTo = target.value("resampledTo").toDouble();
     r.target.peakDbfs = levelFrom(target.value("peakDbfs"));
     r.target.rmsDbfs = levelFrom(target.value("rmsDbfs"));
