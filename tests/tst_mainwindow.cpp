@@ -6,7 +6,6 @@
 
 #include <QAudioDeviceInfo>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
