@@ -25,8 +25,10 @@ build: deps
 run: build
 	$(BUILD)/tonvara
 
+# The tests labelled audio run once on every kind of test sound server installed here.
 test: build
-	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1
+	scripts/audio-server run -- ctest --test-dir $(BUILD) --output-on-failure -j 1 -LE audio
+	scripts/audio-server each -- ctest --test-dir $(BUILD) --output-on-failure -j 1 -L audio
 
 # The Debian package $(BUILD)/tonvara_<version>_<architecture>.deb, for `apt install ./...`.
 package: build
@@ -65,12 +67,13 @@ fuzz:
 		-malloc_limit_mb=1 -timeout=10 -print_final_stats=1 -dict=fuzz/wav.dict \
 		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus
 
-# Onset timing of the real trial loop against the test sound server, start-up time and peak memory.
+# Onset timing of the real trial loop on every kind of test sound server installed here (a SUMMARY
+# line per server and capture latency), start-up time and peak memory.
 timing:
 	scripts/install-deps bench screenshots
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target bench_timing
-	scripts/audio-server run -- xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bench/bench_timing
+	scripts/audio-server each -- xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bench/bench_timing
 
 # The README's two commands on fresh Debian 12 roots, as root; too slow for CI.
 fresh-check:

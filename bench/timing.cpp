@@ -4,9 +4,10 @@
 // 1. Onsets. The real MainWindow and SubjectWindow go through a whole run as a listener would:
 //    a session start with a target chosen in the real file dialog, Go, "I am ready", then
 //    alternating "Play target" and "Play sinusoid" requests, each after the previous sound ended.
-//    parec records the null sink's monitor throughout; every stimulus is found in the capture bit
-//    for bit, and its capture index is compared with the moment of the request (the button's
-//    mouse release).
+//    parec records the null sink's monitor throughout; every stimulus is found in the capture by
+//    its first 10 ms (bit for bit where the server does not convert, to within its conversion
+//    where it does), its capture index is compared with the moment of the request (the button's
+//    mouse release), and the samples missing at its ends and the gaps inside it are counted.
 //
 //    The request is a wall-clock moment, the onset a capture index. A mark taken at the request
 //    (samples received so far) is only as good as parec's delivery, one chunk per latency period,
@@ -21,9 +22,8 @@
 //    and a stream that becomes ready joins at the next block: the onset is quantised to that
 //    block. One run is made per parec latency given (10 ms as the tests' recorder, and 2 ms).
 //
-//    Per request it also timestamps the trial loop's response log (just before the timer starts),
-//    the sound timer's event (an event filter) and the return of playOneSound (soundPlaying(1)),
-//    splitting the pause into click handling, timer wake-up, output start-up, and stream to onset.
+//    Per request it also timestamps soundPlaying(1) and soundPlaying(-1); the last line per run
+//    (SUMMARY) gives the figures make timing compares between servers.
 //
 // 2. Start-up of the real binary to its first shown window: tonvara is started several times on
 //    the X display; the benchmark watches the root window for the map of the window whose title
@@ -34,6 +34,7 @@
 //    VmHWM of each started tonvara once its window has been shown.
 
 #include "app/MainWindow.h"
+#include "audio/Sinusoid.h"
 #include "subject/SubjectWindow.h"
 #include "support/ModalDriver.h"
 #include "support/SinkRecorder.h"
@@ -220,28 +221,6 @@ private:
     std::atomic<bool> finished{false};
 };
 
-// First index at or after from where the whole stimulus stands bit for bit (0.0 and -0.0 differ),
-// anchored on its first sample that is not +0.0; -1 if nowhere or silent.
-qint64 findOnset(const QVector<float> &captured, const QVector<float> &stimulus, qint64 from)
-{
-    const auto bits = [](float value) { quint32 b; std::memcpy(&b, &value, sizeof b); return b; };
-    int anchor = 0;
-    while (anchor < stimulus.size() && bits(stimulus[anchor]) == 0)
-        ++anchor;
-    if (anchor == stimulus.size())
-        return -1;
-    for (qint64 at = qMax<qint64>(from, 0); at + stimulus.size() <= captured.size(); ++at) {
-        if (bits(captured[int(at + anchor)]) != bits(stimulus[anchor]))
-            continue;
-        int i = 0;
-        while (i < stimulus.size() && bits(captured[int(at + i)]) == bits(stimulus[i]))
-            ++i;
-        if (i == stimulus.size())
-            return at;
-    }
-    return -1;
-}
-
 // Capture index as a linear function of CLOCK_MONOTONIC, fitted to the chunk arrivals.
 struct CaptureClock {
     qint64 originNs = 0;
@@ -349,13 +328,11 @@ struct Request {
     int frequency = 0;
     qint64 markSamples = 0;  // samples received just before the click
     qint64 requestNs = 0;    // the button's release reaches it
-    qint64 respondedNs = 0;  // the trial loop logs the response, just before it starts the timer
     qint64 handledNs = 0;    // the click has been handled (timer started, trend drawn)
-    qint64 timerNs = 0;      // the sound timer's event arrives
-    qint64 startedNs = 0;    // soundPlaying(1): playOneSound has started the output
+    qint64 startedNs = 0;    // soundPlaying(1): the sound is handed to the output
     qint64 endedNs = 0;      // soundPlaying(-1)
     int intervalMs = 0;      // the sound timer's interval
-    QVector<float> stimulus; // the stream handed to the output
+    QVector<float> stimulus; // the samples played
     qint64 onset = -1;       // capture index
 };
 
@@ -380,21 +357,54 @@ void spinEventLoop(int ms)
     loop.exec();
 }
 
-// When the trial loop logged the last response code; every message still goes to the usual handler.
-qint64 respondedNs = 0;
-QtMessageHandler previousHandler = nullptr;
-
-void stampResponses(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg && message.startsWith(QLatin1String("response: ")))
-        respondedNs = nowNs();
-    previousHandler(type, context, message);
-}
-
 bool fail(const QString &message)
 {
     std::fprintf(stderr, "bench_timing: %s\n", qPrintable(message));
     return false;
+}
+
+struct Heard {
+    qint64 missingHead = 0, missingTail = 0; // stimulus samples above -26 dBFS not heard before/after the rest
+    int gaps = 0;                            // runs of 1 ms blocks far from the stimulus between them
+};
+
+// How much of the stimulus at onset was heard. Edges are the first and last samples above -26 dBFS,
+// so a converting server's smearing counts for a sample or two at most.
+Heard hear(const QVector<float> &captured, const QVector<float> &stimulus, qint64 onset)
+{
+    const qint64 n = stimulus.size();
+    const auto edges = [](const float *v, qint64 count) {
+        qint64 first = -1, last = -1;
+        for (qint64 i = 0; i < count; ++i)
+            if (std::abs(v[i]) > 0.05f) {
+                first = first < 0 ? i : first;
+                last = i;
+            }
+        return std::make_pair(first, last);
+    };
+    const auto given = edges(stimulus.constData(), n);
+    const auto heard = edges(captured.constData() + onset, qMin<qint64>(n + 40, captured.size() - onset));
+    Heard result;
+    if (given.first < 0)
+        return result;
+    if (heard.first < 0) {
+        result.missingHead = given.second - given.first + 1;
+        return result;
+    }
+    result.missingHead = qMax<qint64>(0, heard.first - given.first);
+    result.missingTail = qMax<qint64>(0, given.second - heard.second);
+    bool inGap = false;
+    for (qint64 begin = given.first + result.missingHead; begin + 40 <= given.second - result.missingTail; begin += 40) {
+        double want = 0, miss = 0;
+        for (qint64 i = begin; i < begin + 40; ++i) {
+            want += double(stimulus[int(i)]) * stimulus[int(i)];
+            miss += std::pow(double(captured[int(onset + i)]) - stimulus[int(i)], 2);
+        }
+        const bool bad = want > 1e-6 * 40 && miss > 0.25 * want;
+        result.gaps += bad && !inGap;
+        inGap = bad;
+    }
+    return result;
 }
 
 struct RunOptions {
@@ -434,8 +444,6 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
     EventStamp release(QEvent::MouseButtonRelease);
     playTarget->installEventFilter(&release);
     playSinusoid->installEventFilter(&release);
-    EventStamp timerFired(QEvent::Timer);
-    window.soundTimer->installEventFilter(&timerFired);
 
     MonitorCapture capture;
     QString error;
@@ -458,14 +466,12 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
             return;
         }
         current->startedNs = nowNs();
-        if (window.audioBytes) {
-            const QByteArray &bytes = *window.audioBytes;
-            current->stimulus.resize(bytes.size() / 4);
-            for (int i = 0; i < current->stimulus.size(); ++i)
-                current->stimulus[i] = qFromLittleEndian<float>(bytes.constData() + 4 * i);
-        }
+        const int count = window.parameters.sampleCount;
+        const QVector<double> played = window.sinusoidMode
+                                           ? sinusoidSamples(count, window.parameters.frequencyCurrent, sampleRate)
+                                           : window.targetSignal.mid(0, count);
+        current->stimulus = QVector<float>(played.cbegin(), played.cend());
     });
-    previousHandler = qInstallMessageHandler(stampResponses);
 
     for (int i = 0; i < options.requests; ++i) {
         Request &r = requests[size_t(i)];
@@ -486,19 +492,16 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
         QTest::mouseClick(button, Qt::LeftButton);
         r.handledNs = nowNs();
         r.requestNs = release.last;
-        r.respondedNs = respondedNs;
-        r.intervalMs = window.soundTimer->interval();
+        r.intervalMs = int((window.parameters.soundDuration + window.parameters.silentInterval) * 1000.0);
         if (r.endedNs == 0) {
             soundGuard.start(r.intervalMs + 5000);
             soundLoop.exec();
             soundGuard.stop();
         }
-        r.timerNs = timerFired.last;
         if (r.endedNs == 0)
             return fail(QStringLiteral("request %1: the sound did not end").arg(i + 1));
     }
     current = nullptr;
-    qInstallMessageHandler(previousHandler);
     // The tail of the last sound is still on its way from the server.
     spinEventLoop(200);
     capture.stop();
@@ -520,35 +523,31 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
         return fail(QStringLiteral("the capture is too short to fit its clock"));
     const QVector<float> captured(capture.samples().begin(), capture.samples().end());
     qint64 searchFrom = 0;
-    std::vector<double> pauses, errors, naivePauses, handled, toResponse, timerLate, wakeUp[2], startCost,
-        streamToOnset, timerToOnset;
-    std::printf("\nRun: %d requests, %d ms target, pause %d ms, parec latency %d ms\n", options.requests,
-                options.targetMs, requests.front().intervalMs, options.captureLatencyMs);
-    std::printf("  #  request   Hz   pause ms  error ms  timer late  start ms  start->onset  naive pause\n");
+    std::vector<double> pauses, handled, toStart, backAfterEnd, missing, gaps;
+    const QByteArray server = qgetenv("TONVARA_AUDIO_SERVER") + " at " + qgetenv("TONVARA_SINK_RATE") + " Hz";
+    std::printf("\nRun on %s: %d requests, %d ms target, pause %d ms, parec latency %d ms\n", server.constData(),
+                options.requests, options.targetMs, requests.front().intervalMs, options.captureLatencyMs);
+    std::printf("  #  request   Hz   pause ms  error ms  missing head/tail  gaps  back after end ms\n");
     for (int i = 0; i < options.requests; ++i) {
         Request &r = requests[size_t(i)];
         if (r.stimulus.isEmpty())
-            return fail(QStringLiteral("request %1: no stream was handed to the output").arg(i + 1));
+            return fail(QStringLiteral("request %1: no sound was started").arg(i + 1));
         const double requestIndex = clock.indexAt(r.requestNs);
-        r.onset = findOnset(captured, r.stimulus, qMax(searchFrom, qint64(requestIndex)));
+        r.onset = SinkRecorder::locate(captured, r.stimulus, qMax(searchFrom, qint64(requestIndex)));
         if (r.onset < 0)
-            return fail(QStringLiteral("request %1: the stimulus is not in the capture bit for bit").arg(i + 1));
-        searchFrom = r.onset + r.stimulus.size();
-        const qint64 onsetNs = clock.nsAt(double(r.onset));
+            return fail(QStringLiteral("request %1: the stimulus's first 10 ms are not in the capture").arg(i + 1));
+        const Heard heard = hear(captured, r.stimulus, r.onset);
+        searchFrom = r.onset + r.stimulus.size() - heard.missingTail;
         const double pause = (r.onset - requestIndex) / clock.rate * 1e3;
         pauses.push_back(pause);
-        errors.push_back(pause - r.intervalMs);
-        naivePauses.push_back((r.onset - r.markSamples) * 1e3 / sampleRate);
         handled.push_back(msBetween(r.requestNs, r.handledNs));
-        toResponse.push_back(msBetween(r.requestNs, r.respondedNs));
-        timerLate.push_back(msBetween(r.requestNs, r.timerNs) - r.intervalMs);
-        wakeUp[r.sinusoid].push_back(msBetween(r.respondedNs, r.timerNs) - r.intervalMs);
-        startCost.push_back(msBetween(r.timerNs, r.startedNs));
-        streamToOnset.push_back(msBetween(r.startedNs, onsetNs));
-        timerToOnset.push_back(msBetween(r.timerNs, onsetNs));
-        std::printf("%3d  %-8s %4d %9.3f %9.3f  %10.3f %9.3f  %12.3f  %11.3f\n", i + 1,
-                    r.sinusoid ? "sinusoid" : "target", r.frequency, pause, errors.back(), timerLate.back(),
-                    startCost.back(), streamToOnset.back(), naivePauses.back());
+        toStart.push_back(msBetween(r.requestNs, r.startedNs));
+        backAfterEnd.push_back(msBetween(clock.nsAt(double(r.onset + r.stimulus.size())), r.endedNs));
+        missing.push_back(heard.missingHead + heard.missingTail);
+        gaps.push_back(heard.gaps);
+        std::printf("%3d  %-8s %4d %9.3f %9.3f  %8lld/%-8lld %5d  %17.3f\n", i + 1, r.sinusoid ? "sinusoid" : "target",
+                    r.frequency, pause, pause - r.intervalMs, heard.missingHead, heard.missingTail, heard.gaps,
+                    backAfterEnd.back());
     }
 
     std::vector<double> chunkMs;
@@ -559,18 +558,20 @@ bool runSession(MainWindow &window, const RunOptions &options, bool reportMemory
                 capture.arrivals().size(), capture.samples().size() / double(sampleRate), statsOf(chunkMs).median,
                 clock.rate, (clock.rate / sampleRate - 1.0) * 1e6, clock.residualStdMs, clock.residualMinMs,
                 clock.residualMaxMs);
-    std::printf("Figures in ms; every stimulus was found in the capture bit for bit:\n");
+    std::printf("Figures in ms:\n");
     printStats("pause, request to onset", pauses);
-    printStats("onset error (pause - timer interval)", errors);
-    printStats("naive pause (mark at the request)", naivePauses);
     printStats("click handled, whole", handled);
-    printStats("click to response logged", toResponse);
-    printStats("timer late (firing - request - pause)", timerLate);
-    printStats("  after the log, target requests", wakeUp[0]);
-    printStats("  after the log, sinusoid requests", wakeUp[1]);
-    printStats("timer to output started", startCost);
-    printStats("output started to onset", streamToOnset);
-    printStats("timer to onset", timerToOnset);
+    printStats("click to soundPlaying(1)", toStart);
+    printStats("sound's end to soundPlaying(-1)", backAfterEnd);
+    const Stats pause = statsOf(pauses);
+    double missingTotal = 0, gapTotal = 0;
+    for (size_t i = 0; i < missing.size(); ++i) {
+        missingTotal += missing[i];
+        gapTotal += gaps[i];
+    }
+    std::printf("SUMMARY %-26s median pause %7.2f ms  std %5.2f ms  latest onset %7.2f ms  samples missing at the "
+                "ends %4.0f  gaps %2.0f\n",
+                server.constData(), pause.median, pause.std, pause.max, missingTotal, gapTotal);
     if (reportMemory)
         std::printf("Peak memory of this process after the run: %.1f MiB (ru_maxrss; the capture holds %.1f MiB)\n",
                     usage.ru_maxrss / 1024.0, captureMiB);

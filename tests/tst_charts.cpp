@@ -1,11 +1,15 @@
 #include "analysis/ChartPoints.h"
+#include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
 #include "audio/Sinusoid.h"
 #include "support/WindowTest.h"
 
+#include <QImage>
 #include <QTest>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <algorithm>
 
 QT_CHARTS_USE_NAMESPACE
 
@@ -42,14 +46,18 @@ void TestCharts::plotsShowTheirPartScaledToTheWhole()
     window->waveformTime.resize(20000);
     for (int i = 0; i < window->waveformTime.size(); ++i)
         window->waveformTime[i] = i / 40.0;
-    window->spectrumAmplitude.last() = 0.9;
     window->plotWaveform();
+    window->computeAmplitudeSpectrum();
     window->plotSpectrum();
+    QVector<double> frequency, amplitude;
+    amplitudeSpectrum(window->targetSignal, 20000, 32768, 40000.0, frequency, amplitude);
+    const auto range = std::minmax_element(amplitude.cbegin(), amplitude.cend());
     QCOMPARE(window->waveformSeries->count(), 10000);
     QCOMPARE(chartTexts(window->waveformChart), (QStringList{"Time Waveform", "Time (ms) 0..250", "Amplitude -1.5..1"}));
     QCOMPARE(window->spectrumSeries->count(), 1638);
     QCOMPARE(chartTexts(window->spectrumChart),
-             (QStringList{"Amplitude Spectrum", "Frequency (Hz) 0..2000", "Amplitude 0..0.9"}));
+             (QStringList{"Amplitude Spectrum", "Frequency (Hz) 0..2000",
+                          "Amplitude " + QVariant(*range.first).toString() + ".." + QVariant(*range.second).toString()}));
 }
 
 void TestCharts::longSeriesKeepEachColumnsExtremes_data()
@@ -109,6 +117,17 @@ void TestCharts::trend()
     }
     QCOMPARE(window->trendSeries->pointsVector(), points);
     QCOMPARE(chartTexts(window->trendChart).last(), "Frequency matched (Hz) " + yAxis);
+    // Drawn in the series' colour, the lone point too.
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QImage image = window->trendChartView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb colour = window->trendSeries->color().rgb();
+    bool drawn = false;
+    for (int y = 0; y < image.height() && !drawn; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        drawn = std::find(line, line + image.width(), colour) != line + image.width();
+    }
+    QCOMPARE(drawn, !matched.isEmpty());
 }
 
 QTEST_MAIN(TestCharts)

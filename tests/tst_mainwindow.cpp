@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 
@@ -25,7 +26,9 @@ private slots:
     void quitClosesTheWindow();
     void preparation_data();
     void preparation();
+    void readParameters_data();
     void readParameters();
+    void panelStaysPutAtTheFirstMessage();
     void resultsGoWhereTheWindowSays_data();
     void resultsGoWhereTheWindowSays();
     void refusedSoundStillEndsItsPresentation();
@@ -165,12 +168,33 @@ void TestMainWindow::preparation()
     QCOMPARE(window->playOrder, prepared ? QVector<int>({0}) : QVector<int>());
 }
 
-// 10003 frames show as 250.07 ms; read back, the count floors rather than reaching past the file.
+void TestMainWindow::readParameters_data()
+{
+    QTest::addColumn<QString>("duration"); // ms, as a target of sampleCount samples shows it
+    QTest::addColumn<int>("sampleCount");
+    QTest::newRow("10003 samples") << "250.07" << 10003;
+    QTest::newRow("908 samples, 907.99... read back") << "22.70" << 908;
+}
+
+// The duration read back gives the target's count: its last sample is played too.
 void TestMainWindow::readParameters()
 {
-    window->lineEditSoundDuration->setText("250.07");
+    QFETCH(QString, duration);
+    QFETCH(int, sampleCount);
+    window->lineEditSoundDuration->setText(duration);
     window->readParameters();
-    QCOMPARE(window->parameters.sampleCount, 10002);
+    QCOMPARE(window->parameters.sampleCount, sampleCount);
+}
+
+// No row of the panel moves under the experimenter's pointer when the first message comes.
+void TestMainWindow::panelStaysPutAtTheFirstMessage()
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QPoint before = window->pushButtonGo->mapTo(window.get(), QPoint());
+    window->statusBar()->showMessage("Target: 40000 Hz, 16-bit integer, 1 channel");
+    QTRY_COMPARE(window->statusBar()->geometry().top(), window->centralWidget->geometry().bottom() + 1); // laid out
+    QCOMPARE(window->pushButtonGo->mapTo(window.get(), QPoint()), before);
 }
 
 void TestMainWindow::resultsGoWhereTheWindowSays_data()

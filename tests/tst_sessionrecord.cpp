@@ -1,7 +1,9 @@
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
+#include "support/WavBuilder.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +20,8 @@ private slots:
     void unreadableRecordsAreRefused_data();
     void unreadableRecordsAreRefused();
     void places();
+    void targetIsDescribedAsLoaded_data();
+    void targetIsDescribedAsLoaded();
 
 private:
     QTemporaryDir dir;
@@ -88,6 +92,33 @@ void TestSessionRecord::places()
                               gone.sampleRate, double(gone.frames), gone.resampledTo}), QVector<double>(7, 0.0));
     QCOMPARE(QVector<double>({std::round(peakDbfs({0.5, 1}, 1) * 1e4), std::round(rmsDbfs({0.5, 1}, 1) * 1e4)}),
              QVector<double>({-60206, -60206}));
+}
+
+void TestSessionRecord::targetIsDescribedAsLoaded_data()
+{
+    QTest::addColumn<QByteArray>("loaded");
+    const QByteArray mono = WavBuilder().data(WavBuilder::pcm16(QVector<double>(1000, 0.25))).bytes();
+    QByteArray sloppy = mono;
+    sloppy[32] = 1; // block align, little-endian 16 bits
+    QTest::newRow("file edited after the load") << mono;
+    QTest::newRow("block align of one byte") << sloppy;
+}
+
+// What was played: the bytes as loaded, though the file changed before Go, and the 1000 frames
+// decoded, whatever the header's block align says.
+void TestSessionRecord::targetIsDescribedAsLoaded()
+{
+    QFETCH(QByteArray, loaded);
+    QFile file(dir.filePath("target.wav"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(loaded) == loaded.size());
+    file.close();
+    WavFile wav;
+    QVERIFY(wav.readWavFile(file.fileName().toUtf8()));
+    QVERIFY(file.open(QIODevice::Append) && file.write("edited") == 6);
+    file.close();
+    const SessionRecord::Target target = describeTarget(file.fileName(), wav, {}, 0, 40000);
+    QCOMPARE(target.sha256, QString(QCryptographicHash::hash(loaded, QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(QVector<qint64>({target.bytes, target.frames}), QVector<qint64>({loaded.size(), 1000}));
 }
 
 QTEST_MAIN(TestSessionRecord)

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QtMath>
+#include <algorithm>
 
 Q_DECLARE_METATYPE(WavBuilder)
 
@@ -81,13 +82,15 @@ void TestTargetLoading::loadsOrRefuses()
     if (signal.isEmpty()) {
         QCOMPARE(window->targetLoadError, text.replace("<desktop>", desktop->path()));
         QCOMPARE(window->parameters.wavFileName, QString("good.wav"));
-        QCOMPARE(window->wavFile.samples, previous);
+        QCOMPARE(window->wavFile.framesDecoded, qint64(previous.size()));
         QCOMPARE(window->targetSignal, previous);
         QCOMPARE(window->parameters.sampleCount, 4000);
         return;
     }
     window->showSoundFileInfo();
     QCOMPARE(window->statusBar()->currentMessage(), "Target: " + text);
+    QCOMPARE(window->parameters.sampleCount, signal.size());
+    window->readParameters(); // as Go does: the count stays the loaded one
     QCOMPARE(window->parameters.sampleCount, signal.size());
     QCOMPARE(window->waveformTime.last(), (window->parameters.displaySampleCount - 1) / 40.0);
     QCOMPARE(window->targetSignal.size(), signal.size());
@@ -99,15 +102,19 @@ void TestTargetLoading::loadsOrRefuses()
     for (int i = edge; i < signal.size() - edge; ++i)
         QVERIFY2(qAbs(window->targetSignal.at(i) - signal[i]) < 1e-4, qPrintable(QString::number(i)));
 
-    // The spectrum made with the load (marked here) serves the signal it was made of, and no other.
+    // The spectrum made with the load (marked here) serves the signal it was made of, and no other;
+    // it keeps the bins shown and the range of all.
     const int fftLength = int(qNextPowerOfTwo(quint32(signal.size() - 1))); // the smallest not below the count
     QVector<double> frequency, amplitude;
-    window->loadedSpectrumAmplitude.append(-1.0);
+    window->loadedSpectrum.amplitude.append(-1.0);
     for (double change : {0.0, 1.0}) {
         if (change != 0.0)
             window->targetSignal[0] += change;
         window->computeAmplitudeSpectrum();
         amplitudeSpectrum(window->targetSignal, signal.size(), fftLength, 40000.0, frequency, amplitude);
+        const auto range = std::minmax_element(amplitude.cbegin(), amplitude.cend());
+        QCOMPARE(window->spectrumRange, (QVector<double>{*range.first, *range.second}));
+        amplitude.resize(window->parameters.spectrumBinCount);
         if (change == 0.0)
             amplitude.append(-1.0);
         QCOMPARE(window->spectrumAmplitude, amplitude);

@@ -121,6 +121,7 @@ void MainWindow::createTrendChart()
         trendSeries->setName(QStringLiteral("trend"));
         trendSeries->setPointsVisible(true);
     }
+
     if (!trendAxisX) {
         trendAxisX = new QValueAxis;
         trendAxisX->setLabelsVisible(true);
@@ -160,7 +161,8 @@ void MainWindow::plotSpectrum()
     spectrumPoints = chartPoints(spectrumFrequency, spectrumAmplitude, parameters.spectrumBinCount,
                                  pixelColumns(spectrumChartView));
     spectrumSeries->replace(spectrumPoints);
-    if (valueRange(spectrumAmplitude, spectrumRange))
+    // computeAmplitudeSpectrum took the range over every bin, shown or not.
+    if (fftLength / 2 > 0)
         spectrumAxisY->setRange(spectrumRange[0], spectrumRange[1]);
 }
 
@@ -181,9 +183,12 @@ void MainWindow::updateTrendChart()
     trendTrial.append(double(parameters.sinusoidCount));
     trendFrequency.append(parameters.trials.first().matchedFrequency);
     trendSeries->append(trendTrial.last(), trendFrequency.last());
-    trendAxisX->setRange(0.0, parameters.sinusoidCount);
+    // On an axis of zero width the chart places no point at all, not even the first: that one
+    // gets the axis 0 .. 1.
+    const int lastTrial = std::max(parameters.sinusoidCount, 1);
+    trendAxisX->setRange(0.0, lastTrial);
     trendAxisX->setLabelFormat(QStringLiteral("%g"));
-    trendAxisX->setTickCount(parameters.sinusoidCount + 1);
+    trendAxisX->setTickCount(lastTrial + 1);
     trendRange = trendAxisRange(trendFrequency);
     trendAxisY->setRange(trendRange[0], trendRange[1]);
 }

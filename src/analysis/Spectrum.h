@@ -21,4 +21,20 @@
 void amplitudeSpectrum(const QVector<double> &target, int sampleCount, int fftLength,
                        double samplingRate, QVector<double> &frequency, QVector<double> &amplitude);
 
+// The first keptBins bins of the same spectrum (a long target shows a tenth of its bins), and
+// the range of all N div 2 of them.
+struct SpectrumPart
+{
+    QVector<double> frequency;
+    QVector<double> amplitude;
+    double minimum = 0.0; // over every bin, kept or not; both 0.0 without bins
+    double maximum = 0.0;
+};
+
+// As amplitudeSpectrum, keeping keptBins bins (0 .. N div 2). target comes back with the same
+// values; while the transform runs it lives only in the transform's zero-padded block, so that a
+// long target held by the caller alone is not held twice at the peak.
+SpectrumPart amplitudeSpectrumPart(QVector<double> &target, int sampleCount, int fftLength,
+                                   double samplingRate, int keptBins);
+
 #endif

@@ -1,6 +1,8 @@
 #include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
 
+#include <algorithm>
+
 void MainWindow::computeAmplitudeSpectrum()
 {
     // A long target's transform takes a second or more: the load already did it off the GUI
@@ -8,11 +10,11 @@ void MainWindow::computeAmplitudeSpectrum()
     const bool loadedStillHolds = targetSignal.constData() == loadedSignal.constData()
         && targetSignal.size() == loadedSignal.size() && parameters.sampleCount == loadedSignal.size()
         && fftLength == loadedFftLength && parameters.samplingRate == loadedSamplingRate;
-    if (loadedStillHolds && !loadedSignal.isEmpty()) {
-        spectrumFrequency = loadedSpectrumFrequency;
-        spectrumAmplitude = loadedSpectrumAmplitude;
-        return;
-    }
-    amplitudeSpectrum(targetSignal, parameters.sampleCount, fftLength, parameters.samplingRate,
-                      spectrumFrequency, spectrumAmplitude);
+    const SpectrumPart part = loadedStillHolds && !loadedSignal.isEmpty()
+        ? loadedSpectrum
+        : amplitudeSpectrumPart(targetSignal, parameters.sampleCount, fftLength, parameters.samplingRate,
+                                std::min(parameters.spectrumBinCount, fftLength / 2));
+    spectrumFrequency = part.frequency;
+    spectrumAmplitude = part.amplitude;
+    spectrumRange = {part.minimum, part.maximum};
 }

@@ -1,11 +1,10 @@
 #include "app/MainWindow.h"
 
+#include "audio/OutputStream.h"
 #include "subject/SubjectWindow.h"
 #include "subject/WindowGeometry.h"
 
 #include <QAudioDeviceInfo>
-#include <QAudioOutput>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -18,7 +17,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QSpinBox>
-#include <QTimer>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
@@ -106,20 +104,16 @@ MainWindow::MainWindow(QWidget *parent)
     , experimentRepetitions(1)
     , targetCount(0)
     , sinusoidMode(false)
-    , audioBytes(nullptr)
-    , audioBuffer(nullptr)
-    , audioOutput(nullptr)
+    , outputStream(new OutputStream(this))
     , centreWindow(true)
     , widthFraction(0.8)
     , heightFraction(0.9)
-    , soundTimer(new QTimer)
 {
     qRegisterMetaType<QAudio::State>("QAudio::State");
     recordWriter.setMaxThreadCount(1); // one thread: the writes land in the order they were made
 
-    soundTimer->setSingleShot(true);
-    soundTimer->setTimerType(Qt::PreciseTimer);
-    connect(soundTimer, SIGNAL(timeout()), this, SLOT(playOneSound()));
+    connect(outputStream, &OutputStream::soundFinished, this, &MainWindow::finishSound);
+    connect(outputStream, &OutputStream::failed, this, [this] { handleStateChanged(QAudio::StoppedState); });
 
     connect(pushButtonPractice, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonPractice_clicked()));
     connect(pushButtonExperiment, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonExperiment_clicked()));
@@ -155,19 +149,7 @@ MainWindow::~MainWindow()
     waveformSeries = spectrumSeries = trendSeries = nullptr;
     waveformAxisX = waveformAxisY = spectrumAxisX = spectrumAxisY = trendAxisX = trendAxisY = nullptr;
 
-    // A sound still playing: its output must stop reading before the bytes go.
-    if (audioOutput) {
-        audioOutput->disconnect(this);
-        audioOutput->stop();
-        delete audioOutput;
-        audioOutput = nullptr;
-    }
-    delete audioBuffer;
-    audioBuffer = nullptr;
-    delete audioBytes;
-    audioBytes = nullptr;
-    delete soundTimer;
-    soundTimer = nullptr;
+    stopSound();
 
     QWidget *const widgets[] = {
         labelSesType, labelSoundType, labelMainParameter, labelSoundFileInfo, labelSamplingRate,
@@ -246,6 +228,8 @@ void MainWindow::createLayout()
     gridLayoutMain->addLayout(gridLayoutCharts, 0, 1, 1, 1);
     centralWidget->setLayout(gridLayoutMain);
     setCentralWidget(centralWidget);
+    // There from the start: appearing with the first message, it would move every row of the panel.
+    setStatusBar(new QStatusBar);
 
     labelSoundFileInfo->setAlignment(Qt::AlignHCenter);
     labelSoundFileInfo->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);

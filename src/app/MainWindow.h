@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "analysis/Spectrum.h"
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 
@@ -16,17 +17,15 @@
 #include <QVector>
 #include <QtCharts/QChartGlobal>
 
-class QAudioOutput;
-class QBuffer;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class OutputStream;
 class QPushButton;
 class QSpinBox;
-class QTimer;
 class SubjectWindow;
 
 QT_CHARTS_BEGIN_NAMESPACE
@@ -126,9 +125,10 @@ public:
 
     // False when the chosen file cannot serve as a target; targetLoadError says why.
     bool loadTargetSound();
-    void buildSinusoid();
     void showMatchedFrequency();
     void scheduleNextSound();
+    // From a request to its sound's first sample: (soundDuration + silentInterval) s, in whole ms.
+    int pauseMs() const;
 
     void computeAmplitudeSpectrum();
     void createWaveformChart();
@@ -198,7 +198,6 @@ public:
 
     QVector<double> waveformTime;
     QVector<double> targetSignal;
-    QVector<double> sinusoidSignal;
     QVector<double> trendTrial;
     QVector<double> trendFrequency;
     QVector<QPointF> waveformPoints;
@@ -257,13 +256,13 @@ public:
     QVector<double> loadedSignal;
     int loadedFftLength = 0;
     double loadedSamplingRate = 0.0;
-    QVector<double> loadedSpectrumFrequency;
-    QVector<double> loadedSpectrumAmplitude;
+    SpectrumPart loadedSpectrum;
 
-    QByteArray *audioBytes;
-    QBuffer *audioBuffer;
     QAudioFormat audioFormat;
-    QAudioOutput *audioOutput;
+    // The run's output, open from its first sound to its end.
+    OutputStream *outputStream;
+    qint64 requestNs = 0;  // when the latest request came, on StreamDevice::nowNs()
+    qint64 soundDueNs = 0; // when the first sample of the sound under way is heard; 0 when none
 
     bool centreWindow;
     double widthFraction;
@@ -271,8 +270,6 @@ public:
 
     // Why the last target could not be used; empty after a usable load.
     QString targetLoadError;
-    // The pause before the next sound; precise, so the onset is not moved by timer coalescing.
-    QTimer *soundTimer;
 
     // The run from Go on: what it played and when. Its copy under unfinishedRunsFolder() is
     // rewritten at every request and removed when the run ends, so a killed run can be saved later.
@@ -287,8 +284,11 @@ public:
     void beginRun();
     // Appends a request of kind "target" or "sinusoid" made requestedMs after Go, and keeps the record.
     void recordRequest(const QString &kind, qint32 frequency, qint64 requestedMs);
-    // Notes when the output of the latest request started, ended, or failed.
-    void noteOutputState(QAudio::State audioState);
+    // Notes when the latest request's first and last samples were heard (ns as
+    // StreamDevice::nowNs()), and the output's latency.
+    void noteSoundPlayed(qint64 firstNs, qint64 endNs);
+    // Notes why the latest request's sound was not played to its end.
+    void noteOutputError(QAudio::Error error);
     void keepUnfinishedRecord();
     // Waits for the writer, then removes the kept record.
     void endRun();
@@ -310,8 +310,8 @@ signals:
     void stateChanged(QAudio::State audioState);
 
 private:
-    // Stops the output of the current sound and lets go of it, its buffer and its bytes.
-    void releaseAudio();
+    // Ends the sound under way or still to come and closes the output: nothing sounds afterwards.
+    void stopSound();
 
 private slots:
     void on_pushButtonPractice_clicked();
@@ -321,6 +321,8 @@ private slots:
     void playOneSound();
     void doNothing();
     void handleStateChanged(QAudio::State audioState);
+    // The stream has played the last sample of the sound.
+    void finishSound(qint64 firstNs, qint64 endNs);
     void on_comboBoxSesType_currentIndexChanged(int index);
     void on_comboBoxSoundType_currentIndexChanged(int index);
     void on_comboBoxMainParameter_currentIndexChanged(int index);

@@ -111,7 +111,11 @@ void MainWindow::readParameters()
     parameters.fileNumber = spinBoxFileNumber->value();
     parameters.outputFilePath = lineEditOutputFilePath->text();
     parameters.outputFileName = lineEditOutputFileName->text();
-    parameters.sampleCount = static_cast<qint32>(std::floor(parameters.samplingRate * parameters.soundDuration));
+    // The field shows the duration to two decimals: rounding gives the count back where flooring
+    // lost a sample (908 samples, "22.70" ms, 907.99...), and a loaded target's own count is exact.
+    parameters.sampleCount = loadedSignal.isEmpty()
+        ? static_cast<qint32>(std::lround(parameters.samplingRate * parameters.soundDuration))
+        : loadedSignal.size();
     clampDisplayDuration();
 }
 
@@ -120,14 +124,12 @@ void MainWindow::clampDisplayDuration()
     parameters.clampDisplayDuration();
 }
 
+// The spectrum vectors are computeAmplitudeSpectrum's: it fills them with the bins shown.
 void MainWindow::sizeSpectrum()
 {
     fftLength = SessionParameters::fftLengthFor(parameters.sampleCount);
     parameters.spectrumBinCount =
         SessionParameters::spectrumBinCountFor(fftLength, parameters.samplingRate, parameters.maxFrequency);
-    spectrumFrequency.resize(fftLength / 2);
-    spectrumAmplitude.resize(fftLength / 2);
-    spectrumPoints.resize(parameters.spectrumBinCount);
 }
 
 void MainWindow::makeOutputFileName()

@@ -3,7 +3,6 @@
 #include "app/ResultsFile.h"
 #include "audio/WavFile.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +64,8 @@ QJsonObject SessionRecord::toJson() const
                            {"startedMs", nullableMs(request.startedMs)},
                            {"endedMs", nullableMs(request.endedMs)},
                            {"error", nullableText(request.error)}};
+        if (request.outputLatencyMs >= 0)
+            object.insert("outputLatencyMs", request.outputLatencyMs);
         if (request.kind == QLatin1String("sinusoid"))
             object.insert("frequency", request.frequency);
         requestArray.append(object);
@@ -90,7 +91,7 @@ QJsonObject SessionRecord::toJson() const
                                  {"frequencyMax", frequencyMax},
                                  {"frequencyStart", frequencyStart},
                                  {"frequencyStepSize", frequencyStepSize}}},
-        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}}},
+        {"audioOutput", QJsonObject{{"device", outputDevice}, {"format", outputFormat}, {"sinkRate", sinkRate}}},
         {"target", QJsonObject{{"path", target.path},
                                {"fileName", target.fileName},
                                {"bytes", double(target.bytes)},
@@ -137,6 +138,7 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     const QJsonObject output = json.value("audioOutput").toObject();
     r.outputDevice = output.value("device").toString();
     r.outputFormat = output.value("format").toString();
+    r.sinkRate = output.value("sinkRate").toInt();
 
     const QJsonObject target = json.value("target").toObject();
     r.target.path = target.value("path").toString();
@@ -168,6 +170,7 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
         request.startedMs = msFrom(object.value("startedMs"));
         request.endedMs = msFrom(object.value("endedMs"));
         request.error = object.value("error").toString();
+        request.outputLatencyMs = object.value("outputLatencyMs").toDouble(-1);
         r.requests.append(request);
     }
     *record = r;
@@ -180,20 +183,14 @@ SessionRecord::Target describeTarget(const QString &path, const WavFile &wavFile
     SessionRecord::Target target;
     target.path = path;
     target.fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (hash.addData(&file)) {
-            target.bytes = file.size();
-            target.sha256 = QString::fromLatin1(hash.result().toHex());
-        }
-    }
     if (wavFile.lastReadSucceeded()) {
+        target.bytes = wavFile.fileSize;
+        target.sha256 = wavFile.sha256;
         target.format = wavFile.formatCode;
         target.bitsPerSample = wavFile.bitsPerSample;
         target.channels = wavFile.numChannels;
         target.sampleRate = wavFile.sampleRate;
-        target.frames = wavFile.blockAlign > 0 ? wavFile.dataSize / wavFile.blockAlign : 0;
+        target.frames = wavFile.framesDecoded;
         if (wavFile.sampleRate != sessionRate)
             target.resampledTo = sessionRate;
     }

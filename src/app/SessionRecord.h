@@ -19,8 +19,8 @@ struct SessionRecord
     {
         QString path;
         QString fileName;
-        qint64 bytes = 0;       // size of the whole file
-        QString sha256;         // lower-case hex of the whole file; empty when it could not be read
+        qint64 bytes = 0;       // size of the whole file as loaded
+        QString sha256;         // lower-case hex of the whole file as loaded; empty when it was not read
         int format = 0;         // WAV format field: 1 integer PCM, 3 IEEE float
         int bitsPerSample = 0;
         int channels = 0;
@@ -39,9 +39,10 @@ struct SessionRecord
         double frequency = 0;   // Hz, sinusoid only
         qint64 requestedMs = -1;
         qint64 scheduledMs = -1; // when the pause ends and the sound is due
-        qint64 startedMs = -1;   // the output started
-        qint64 endedMs = -1;     // the output went idle or stopped
+        qint64 startedMs = -1;   // its first sample was due at the output, from the stream's position
+        qint64 endedMs = -1;     // its last sample was due at the output
         QString error;           // the output's error; empty when none
+        double outputLatencyMs = -1; // from writing a sample to hearing it, as measured; -1 unknown
     };
 
     QString version;
@@ -63,6 +64,7 @@ struct SessionRecord
 
     QString outputDevice;
     QString outputFormat;
+    int sinkRate = 0;            // Hz, the rate the sound server's sink runs at; 0 when unknown
 
     Target target;
 
@@ -79,9 +81,10 @@ struct SessionRecord
     static bool fromJson(const QJsonObject &json, SessionRecord *record, QString *error);
 };
 
-// The target's facts: path and the whole file's size and SHA-256 from disk, the format from the
-// reader's canonical header after a successful read, the levels from the first playedCount
-// samples of played; resampledTo is sessionRate when it differs from the file's rate.
+// The target's facts as it was loaded, after a successful read: the size and SHA-256 of the bytes
+// read, the format from the reader's canonical header and the frames decoded; the levels from the
+// first playedCount samples of played; resampledTo is sessionRate when it differs from the
+// file's rate.
 SessionRecord::Target describeTarget(const QString &path, const WavFile &wavFile, const QVector<double> &played,
                                      int playedCount, double sessionRate);
 

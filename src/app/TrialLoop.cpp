@@ -1,10 +1,10 @@
 #include "app/MainWindow.h"
 
 #include "app/ResultsFile.h"
+#include "audio/OutputStream.h"
 #include "subject/SubjectWindow.h"
 
 #include <QAudioDeviceInfo>
-#include <QAudioOutput>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QtDebug>
 
 namespace {
@@ -52,30 +51,29 @@ void MainWindow::on_pushButtonGo_clicked()
 
 void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
 {
-    const qint64 requestedMs = runClock.isValid() ? runClock.elapsed() : -1;
+    requestNs = StreamDevice::nowNs();
+    // On the run clock's origin, as the sound's times are.
+    const qint64 requestedMs = runClock.isValid() ? (requestNs - runClock.msecsSinceReference() * 1000000) / 1000000 : -1;
     soundIndex = 0;
     switch (response) {
     case 2:
         qDebug().noquote() << QStringLiteral("response: %1").arg(response);
         sinusoidMode = false;
+        // Recorded first, so that an output failing at once has a request to note it in.
+        recordRequest(QStringLiteral("target"), 0, requestedMs);
         scheduleNextSound();
         playPosition = 0;
-        // After the timer started, so the write does not move the sound.
-        recordRequest(QStringLiteral("target"), 0, requestedMs);
         break;
     case 4:
         qDebug().noquote() << QStringLiteral("response: %1").arg(response);
         sinusoidMode = true;
-        // The pause runs from the request: building a long tone first would delay tones, and
-        // not targets, by the build time (2 ms for a 2 s sound).
-        scheduleNextSound();
         parameters.frequencyCurrent = frequency;
         if (!parameters.trials.isEmpty())
             parameters.trials.first().matchedFrequency = frequency;
-        buildSinusoid();
         updateTrendChart();
-        playPosition = 0;
         recordRequest(QStringLiteral("sinusoid"), frequency, requestedMs);
+        scheduleNextSound();
+        playPosition = 0;
         break;
     case 0:
         qDebug() << "Test just started";
@@ -89,20 +87,23 @@ void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
 void MainWindow::scheduleNextSound()
 {
     if (playPosition < playOrder.size()) {
-        const int pauseMs = static_cast<int>((parameters.soundDuration + parameters.silentInterval) * 1000.0);
-        soundTimer->start(pauseMs);
-        // The kernel lets a long wait of the event loop oversleep by 0.1 % of its timeout (0.75 ms
-        // of 750 ms, 2.5 ms of 2.5 s), and by a varying part of it under load. An empty wake-up
-        // shortly before the sound leaves only a short last wait, whose oversleep is negligible.
-        const int lead = qMax(20, pauseMs / 100);
-        if (pauseMs > lead)
-            QTimer::singleShot(pauseMs - lead, Qt::PreciseTimer, this, [] {});
+        // Handed to the output stream now, to be heard when the pause ends: the stream places it
+        // by its own position, whatever the GUI thread does meanwhile.
+        soundDueNs = requestNs + qint64(pauseMs()) * 1000000;
+        playOneSound();
     }
     ++playPosition;
 }
 
+int MainWindow::pauseMs() const
+{
+    return static_cast<int>((parameters.soundDuration + parameters.silentInterval) * 1000.0);
+}
+
 void MainWindow::refreshMainWindow()
 {
+    // Before the save dialog: nothing of this run sounds after its end.
+    stopSound();
     finishSession();
     setEnabled(true);
     pushButtonPractice->setEnabled(true);
@@ -149,6 +150,8 @@ SessionRecord MainWindow::describeRun() const
                               .arg(audioFormat.byteOrder() == QAudioFormat::LittleEndian ? "little" : "big")
                               .arg(audioFormat.channelCount())
                               .arg(audioFormat.sampleRate());
+    // The server's own rate, which the output converts to when it differs.
+    record.sinkRate = QAudioDeviceInfo::defaultOutputDevice().preferredFormat().sampleRate();
     record.target = describeTarget(currentTargetPath, wavFile, targetSignal, parameters.sampleCount,
                                    parameters.samplingRate);
     record.hasTrial = !parameters.trials.isEmpty();
@@ -158,6 +161,8 @@ SessionRecord MainWindow::describeRun() const
 
 void MainWindow::beginRun()
 {
+    // Open before the first request, so that no sound waits for the stream; a failure shows then.
+    outputStream->open(QAudioDeviceInfo::defaultOutputDevice(), audioFormat);
     sessionRecord = describeRun();
     runClock.start();
     unfinishedRecordPath = QDir(unfinishedRunsFolder())
@@ -174,27 +179,32 @@ void MainWindow::recordRequest(const QString &kind, qint32 frequency, qint64 req
     request.kind = kind;
     request.frequency = frequency;
     request.requestedMs = requestedMs;
-    if (soundTimer->isActive())
-        request.scheduledMs = requestedMs + soundTimer->interval();
+    if (playPosition < playOrder.size())
+        request.scheduledMs = requestedMs + pauseMs();
     sessionRecord.requests.append(request);
     sessionRecord.matches = trendFrequency;
     keepUnfinishedRecord();
 }
 
-void MainWindow::noteOutputState(QAudio::State audioState)
+void MainWindow::noteSoundPlayed(qint64 firstNs, qint64 endNs)
 {
     if (unfinishedRecordPath.isEmpty() || sessionRecord.requests.isEmpty())
         return;
     SessionRecord::Request &request = sessionRecord.requests.last();
-    const qint64 now = runClock.elapsed();
-    if (audioState == QAudio::ActiveState && request.startedMs < 0)
-        request.startedMs = now;
-    if ((audioState == QAudio::IdleState || audioState == QAudio::StoppedState) && request.endedMs < 0) {
-        request.endedMs = now;
-        // Idle reports the end of the bytes as an underrun: only a stop carries a real error.
-        if (audioState == QAudio::StoppedState)
-            request.error = outputErrorText(audioOutput->error());
-    }
+    // The run clock and the stream share the monotonic clock.
+    const qint64 originNs = runClock.msecsSinceReference() * 1000000;
+    request.startedMs = (firstNs - originNs) / 1000000;
+    request.endedMs = (endNs - originNs) / 1000000;
+    request.outputLatencyMs = outputStream->latencyMs();
+    keepUnfinishedRecord();
+}
+
+void MainWindow::noteOutputError(QAudio::Error error)
+{
+    if (unfinishedRecordPath.isEmpty() || sessionRecord.requests.isEmpty())
+        return;
+    sessionRecord.requests.last().error = outputErrorText(error);
+    keepUnfinishedRecord();
 }
 
 void MainWindow::keepUnfinishedRecord()

@@ -1,110 +1,71 @@
-#include "audio/Playback.h"
-
 #include "app/MainWindow.h"
+#include "audio/OutputStream.h"
 
-#include <QAudioDeviceInfo>
-#include <QAudioOutput>
-#include <QBuffer>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QtDebug>
-#include <QtEndian>
-#include <algorithm>
-#include <cstring>
-
-QByteArray float32LittleEndian(const QVector<double> &stimulus, int count)
-{
-    count = std::clamp(count, 0, int(stimulus.size()));
-    QByteArray bytes(count * 4, Qt::Uninitialized);
-    char *out = bytes.data();
-    for (int i = 0; i < count; ++i)
-        qToLittleEndian(static_cast<float>(stimulus[i]), out + 4 * i);
-    return bytes;
-}
 
 void MainWindow::playOneSound()
 {
-    // A sound whose end never came: let go of it before starting the next.
-    releaseAudio();
-
-    const QVector<double> *stimulus = nullptr;
+    StreamDevice::Sound sound;
     if (soundIndex < soundsPerPresentation) {
+        sound.count = parameters.sampleCount;
         if (sinusoidMode) {
             showMatchedFrequency();
             ++parameters.sinusoidCount;
-            stimulus = &sinusoidSignal;
+            // Made on the stream's thread as it plays: a long tone costs the GUI thread nothing.
+            sound.frequency = parameters.frequencyCurrent;
         } else {
-            stimulus = &targetSignal;
+            sound.samples = targetSignal;
+            sound.count = qMin(sound.count, int(targetSignal.size()));
         }
     }
-    audioBytes = new QByteArray(stimulus ? float32LittleEndian(*stimulus, parameters.sampleCount) : QByteArray());
-    if (audioBytes->isEmpty()) {
-        // An output given nothing never reports an end: end the presentation here.
-        delete audioBytes;
-        audioBytes = nullptr;
-        ++soundIndex;
-        emit soundPlaying(soundIndex);
+    const qint64 dueNs = soundDueNs ? soundDueNs : StreamDevice::nowNs();
+    ++soundIndex;
+    emit soundPlaying(soundIndex);
+    if (sound.count <= 0 || (sound.frequency == 0.0 && sound.samples.isEmpty())) {
+        soundDueNs = 0;
         emit soundPlaying(-1);
         return;
     }
-
-    // The buffer shares the bytes, so the array can go while a deferred deletion is pending.
-    audioBuffer = new QBuffer;
-    audioBuffer->setData(*audioBytes);
-    audioBuffer->open(QIODevice::ReadOnly);
-
-    audioOutput = new QAudioOutput(QAudioDeviceInfo::defaultOutputDevice(), audioFormat, this);
-    connect(audioOutput, SIGNAL(stateChanged(QAudio::State)), this, SLOT(handleStateChanged(QAudio::State)));
-    // Announced before the start: an output refusing the stream reports it from inside start(),
-    // and its -1 must come last or the listener's window stays locked.
-    ++soundIndex;
-    emit soundPlaying(soundIndex);
-    audioOutput->start(audioBuffer);
-
-    // Without a working device the output stops at once and says nothing.
-    if (audioOutput && audioOutput->state() == QAudio::StoppedState && audioOutput->error() != QAudio::NoError)
+    soundDueNs = dueNs;
+    if (!outputStream->open(QAudioDeviceInfo::defaultOutputDevice(), audioFormat)) {
         handleStateChanged(QAudio::StoppedState);
+        return;
+    }
+    outputStream->play(sound, dueNs);
 }
 
 void MainWindow::handleStateChanged(QAudio::State audioState)
 {
-    if (!audioOutput)
+    const QAudio::Error error = outputStream->error();
+    if (audioState != QAudio::StoppedState || error == QAudio::NoError)
         return;
-    noteOutputState(audioState);
-    const bool finished = audioState == QAudio::IdleState;
-    const bool failed = audioState == QAudio::StoppedState && audioOutput->error() != QAudio::NoError;
-    if (!finished && !failed)
+    // Reopened at the next sound: a server that restarted plays again.
+    outputStream->close();
+    qWarning("Audio stopped unexpectedly");
+    statusBar()->showMessage(QStringLiteral("A sound could not be played: the audio output stopped with an error."));
+    if (!soundDueNs)
         return;
-    if (failed) {
-        qWarning("Audio stopped unexpectedly");
-        statusBar()->showMessage(QStringLiteral("A sound could not be played: the audio output stopped with an error."));
-    }
+    soundDueNs = 0;
+    noteOutputError(error);
+    emit soundPlaying(-1);
+}
 
-    releaseAudio();
-    if (failed || soundIndex == soundsPerPresentation)
+void MainWindow::finishSound(qint64 firstNs, qint64 endNs)
+{
+    if (!soundDueNs)
+        return;
+    soundDueNs = 0;
+    noteSoundPlayed(firstNs, endNs);
+    if (soundIndex == soundsPerPresentation)
         emit soundPlaying(-1);
 }
 
-void MainWindow::releaseAudio()
+void MainWindow::stopSound()
 {
-    // stop() reports the stopped state at once; disconnected first, so nothing runs twice.
-    if (audioOutput) {
-        audioOutput->disconnect(this);
-        audioOutput->stop();
-        // It may be inside its own notification: it goes later. Deleting it directly while that
-        // deferred deletion is queued crashes the sound plugin, so the window must not delete it
-        // as its child either.
-        audioOutput->setParent(nullptr);
-        audioOutput->deleteLater();
-        audioOutput = nullptr;
-    }
-    if (audioBuffer) {
-        audioBuffer->close();
-        audioBuffer->deleteLater(); // posted after the output's, so deleted after it
-        audioBuffer = nullptr;
-    }
-    delete audioBytes;
-    audioBytes = nullptr;
+    soundDueNs = 0;
+    outputStream->close();
 }
 
 void MainWindow::showMatchedFrequency()

@@ -2,6 +2,7 @@
 
 #include <soxr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -42,12 +43,28 @@ QVector<double> convertSampleRate(const QVector<double> &samples, double fromRat
     }
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, SOXR_LINEAR_PHASE);
-    // The resampler may end a sample or two short of the rounded length: resize zero-filled, so
-    // that tail is silence.
+    soxr_error_t problem = nullptr;
+    const soxr_t resampler = soxr_create(fromRate, toRate, 1, &problem, &io, &quality, nullptr);
+    // Fed in blocks: given all at once, the resampler buffers a copy of the whole input.
+    const size_t block = 65536;
+    const size_t inputLength = size_t(samples.size());
+    size_t consumed = 0;
     size_t produced = 0;
-    const soxr_error_t problem = soxr_oneshot(fromRate, toRate, 1, samples.constData(), size_t(samples.size()),
-                                              nullptr, converted.data(), size_t(length), &produced, &io,
-                                              &quality, nullptr);
+    while (!problem && produced < size_t(length)) {
+        const size_t offered = std::min(block, inputLength - consumed);
+        size_t taken = 0;
+        size_t given = 0;
+        // No input left: a null block drains what the resampler holds.
+        problem = soxr_process(resampler, offered ? samples.constData() + consumed : nullptr, offered, &taken,
+                               converted.data() + produced, size_t(length) - produced, &given);
+        consumed += taken;
+        produced += given;
+        if (!offered && !given)
+            break;
+    }
+    soxr_delete(resampler);
+    // The resampler may end a sample or two short of the rounded length: the tail stays the
+    // zeros of the resize, silence.
     if (problem)
         return failed(error, QStringLiteral("Sample rate conversion failed: %1").arg(QString::fromUtf8(problem)));
     return converted;

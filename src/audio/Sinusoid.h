@@ -11,4 +11,7 @@ void zeroFill(QVector<double> &v);
 // count < 1 gives an empty vector; a samplingRate that is not positive gives count zeros (silence).
 QVector<double> sinusoidSamples(int count, double frequency, double samplingRate);
 
+// Sample i of that sine, for a positive samplingRate: the value sinusoidSamples() puts at i.
+double sinusoidSample(qint64 i, double frequency, double samplingRate);
+
 #endif

@@ -1,6 +1,5 @@
 #include "analysis/Spectrum.h"
 #include "app/MainWindow.h"
-#include "audio/Sinusoid.h"
 #include "audio/TargetSound.h"
 
 #include <QApplication>
@@ -14,23 +13,26 @@
 namespace {
 
 // Everything heavy about a target: reading, conversion and the spectrum. Built on a worker
-// thread from plain values, it touches no window state.
+// thread from plain values, it touches no window state. Of the file only its header and facts
+// are kept, of the spectrum only the bins shown and the range of all.
 struct PreparedTarget
 {
-    PreparedTarget(const QString &path, double samplingRate)
+    PreparedTarget(const QString &path, double samplingRate, double maxFrequency)
         : file(read(path)), target(file, samplingRate)
     {
+        file.releaseSamples();
         if (!target.isUsable())
             return;
         fftLength = SessionParameters::fftLengthFor(target.sampleCount());
-        signal = target.signal();
-        amplitudeSpectrum(signal, signal.size(), fftLength, samplingRate, spectrumFrequency, spectrumAmplitude);
+        signal = target.takeSignal();
+        const int shown = SessionParameters::spectrumBinCountFor(fftLength, samplingRate, maxFrequency);
+        spectrum = amplitudeSpectrumPart(signal, signal.size(), fftLength, samplingRate, shown);
     }
 
     static WavFile read(const QString &path)
     {
         WavFile file;
-        file.readWavFile(path.toUtf8());
+        file.readWavFile(path.toUtf8(), WavFile::Channels::First);
         return file;
     }
 
@@ -38,19 +40,18 @@ struct PreparedTarget
     TargetSound target;
     QVector<double> signal;
     int fftLength = 0;
-    QVector<double> spectrumFrequency;
-    QVector<double> spectrumAmplitude;
+    SpectrumPart spectrum;
 };
 
 // Prepares the target on a thread of its own. The window keeps repainting meanwhile, but takes
 // no user input, so nothing can start while the target is half-prepared.
-std::unique_ptr<PreparedTarget> prepareOffGuiThread(const QString &path, double samplingRate)
+std::unique_ptr<PreparedTarget> prepareOffGuiThread(const QString &path, double samplingRate, double maxFrequency)
 {
     std::unique_ptr<PreparedTarget> prepared;
     QThread *worker = QThread::create([&] {
         // An exception must not leave the thread; no result then means no memory for the target.
         try {
-            prepared = std::make_unique<PreparedTarget>(path, samplingRate);
+            prepared = std::make_unique<PreparedTarget>(path, samplingRate, maxFrequency);
         } catch (const std::bad_alloc &) {
             prepared.reset();
         }
@@ -80,7 +81,7 @@ bool MainWindow::loadTargetSound()
     const QString path = record.filePath + QStringLiteral("/") + record.fileName;
 
     // Nothing of the session changes until the file has proved usable.
-    const std::unique_ptr<PreparedTarget> prepared = prepareOffGuiThread(path, parameters.samplingRate);
+    const std::unique_ptr<PreparedTarget> prepared = prepareOffGuiThread(path, parameters.samplingRate, parameters.maxFrequency);
     if (!prepared) {
         targetLoadError = QStringLiteral("Not enough memory to prepare the target: ") + path;
         return false;
@@ -109,8 +110,7 @@ bool MainWindow::loadTargetSound()
     loadedSignal = prepared->signal;
     loadedFftLength = prepared->fftLength;
     loadedSamplingRate = parameters.samplingRate;
-    loadedSpectrumFrequency = prepared->spectrumFrequency;
-    loadedSpectrumAmplitude = prepared->spectrumAmplitude;
+    loadedSpectrum = prepared->spectrum;
 
     waveformTime.resize(parameters.displaySampleCount);
     for (int i = 0; i < parameters.displaySampleCount; ++i)
@@ -118,7 +118,3 @@ bool MainWindow::loadTargetSound()
     return true;
 }
 
-void MainWindow::buildSinusoid()
-{
-    sinusoidSignal = sinusoidSamples(parameters.sampleCount, parameters.frequencyCurrent, parameters.samplingRate);
-}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 TargetSound::TargetSound(const WavFile &wavFile, double samplingRate)
     : sessionRate(samplingRate)
@@ -33,7 +34,7 @@ TargetSound::TargetSound(const WavFile &wavFile, double samplingRate)
                              .arg(fileRate).arg(minFileRate).arg(maxFileRate);
         return;
     }
-    const std::uint32_t frameTotal = wavFile.numSamples / std::uint32_t(channels);
+    const qint64 frameTotal = wavFile.framesDecoded;
     if (frameTotal == 0) {
         problemKind = Problem::NoFrames;
         problemMessage = QStringLiteral("The target sound file holds no samples.");
@@ -42,19 +43,22 @@ TargetSound::TargetSound(const WavFile &wavFile, double samplingRate)
 
     // A successful read never holds more than a QVector can, so the count fits an int.
     const int frameCountValue = int(frameTotal);
-    channel.fill(0.0, frameCountValue);
+    const int stride = wavFile.decodedChannels();
     const QVector<double> &decoded = wavFile.samples;
-    for (int i = 0; i < frameCountValue; ++i) {
-        const qint64 index = qint64(i) * channels;
-        if (index >= decoded.size())
-            break;
-        channel[i] = decoded[int(index)];
+    QVector<double> channel;
+    if (stride == 1) {
+        Q_ASSERT(decoded.size() == frameCountValue);
+        channel = decoded; // shared, not copied
+    } else {
+        Q_ASSERT(qint64(frameCountValue - 1) * stride < decoded.size());
+        channel.reserve(frameCountValue);
+        for (int i = 0; i < frameCountValue; ++i)
+            channel.append(decoded[i * stride]);
     }
 
     QString error;
     converted = convertSampleRate(channel, double(fileRate), samplingRate, &error);
     if (!error.isEmpty()) {
-        channel.clear();
         converted.clear();
         problemKind = Problem::ConversionFailed;
         problemMessage = error;
@@ -62,11 +66,12 @@ TargetSound::TargetSound(const WavFile &wavFile, double samplingRate)
     }
     problemKind = Problem::None;
     frames = frameCountValue;
+    samples = converted.size();
     duration = double(frameTotal) / double(fileRate);
     resampled = double(fileRate) != samplingRate;
     bits = wavFile.bitsPerSample;
     isFloat = wavFile.formatCode == 3;
-    for (double value : converted)
+    for (double value : qAsConst(converted))
         peakValue = std::max(peakValue, std::abs(value));
 }
 
@@ -82,4 +87,9 @@ QString TargetSound::description() const
         text += QStringLiteral(". Warning: samples reach %1, beyond \u00b11; the sound card will clip them")
                     .arg(QString::number(peakValue, 'f', 3));
     return text;
+}
+
+QVector<double> TargetSound::takeSignal()
+{
+    return std::move(converted);
 }

@@ -13,8 +13,8 @@ class WavFile;
 //
 // The target is usable only when the last read succeeded and the file has at least one channel,
 // a sample rate from minFileRate to maxFileRate and at least one whole frame. When it is not, frameCount() and
-// sampleCount() are 0, durationSeconds() is 0.0, firstChannel() and signal() are empty and
-// problemText() says why in one line.
+// sampleCount() are 0, durationSeconds() is 0.0, signal() is empty and problemText() says why in
+// one line. The WavFile may hold every channel or only the first (decodedChannels()).
 class TargetSound
 {
 public:
@@ -45,14 +45,13 @@ public:
     int frameCount() const { return frames; }
     // frameCount / the file's sample rate, in seconds.
     double durationSeconds() const { return duration; }
-    // frameCount values at the file's rate: mono as is, otherwise the first channel of each
-    // frame. A frame the decoded samples do not reach stays 0.0.
-    QVector<double> firstChannel() const { return channel; }
-
-    // firstChannel at the session's rate: round(frameCount * samplingRate / file rate) values;
-    // firstChannel itself, bit for bit, when the rates are equal.
+    // The first channel (one value per frame) at the session's rate: round(frameCount *
+    // samplingRate / file rate) values; the file's own values, bit for bit, when the rates are equal.
     QVector<double> signal() const { return converted; }
-    int sampleCount() const { return converted.size(); }
+    // Hands signal() over, so that a long target is held once; signal() is empty afterwards,
+    // sampleCount() keeps its value.
+    QVector<double> takeSignal();
+    int sampleCount() const { return samples; }
     // True when signal() was converted from the file's rate.
     bool isResampled() const { return resampled; }
     // Largest magnitude in signal(); above 1.0 the sound card clips the target.
@@ -69,7 +68,7 @@ private:
     QString problemMessage;
     int frames = 0;
     double duration = 0.0;
-    QVector<double> channel;
+    int samples = 0;
     QVector<double> converted;
     bool resampled = false;
     double peakValue = 0.0;

@@ -1,5 +1,7 @@
 #include "audio/WavFile.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QtEndian>
 
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <iostream>
+#include <future>
 #include <limits>
 #include <new>
 #include <string>
@@ -97,8 +100,12 @@ WavFile &WavFile::operator=(WavFile &&other) noexcept
     bytesRead = other.bytesRead;
     numSamples = other.numSamples;
     samples = std::move(other.samples);
+    framesDecoded = other.framesDecoded;
+    fileSize = other.fileSize;
+    sha256 = std::move(other.sha256);
     errorText = std::move(other.errorText);
     readOk = other.readOk;
+    firstChannelOnly = other.firstChannelOnly;
     refreshSampleData();
     other.clear();
     return *this;
@@ -119,17 +126,28 @@ void WavFile::clear()
     blockAlign = 0;
     bitsPerSample = 0;
     discardData();
+    fileSize = 0;
+    sha256.clear();
     errorText.clear();
     readOk = false;
+    firstChannelOnly = false;
 }
 
 void WavFile::discardData()
 {
-    rawData.clear();
+    rawData = QByteArray();
     bytesRead = 0;
     dataSize = 0;
     numSamples = 0;
-    samples.clear();
+    samples = QVector<double>();
+    framesDecoded = 0;
+    sampleData = nullptr;
+}
+
+void WavFile::releaseSamples()
+{
+    rawData = QByteArray();
+    samples = QVector<double>();
     sampleData = nullptr;
 }
 
@@ -146,14 +164,27 @@ void WavFile::refreshSampleData()
     sampleData = samples.isEmpty() ? nullptr : samples.constData();
 }
 
-bool WavFile::readWavFile(const QByteArray &path)
+bool WavFile::readWavFile(const QByteArray &path, Channels decoded)
 {
     clear();
+    firstChannelOnly = decoded == Channels::First;
     const QString name = QString::fromUtf8(path);
 
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile disk(name);
+    if (!disk.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Unable to open WAV file: ") + name);
+    QByteArray whole;
+    try {
+        whole = disk.readAll();
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
+    }
+    disk.close();
+    // A long file's hash runs beside the decoding; a short one's costs less than starting a thread.
+    std::future<QByteArray> hash = std::async(whole.size() >= (1 << 20) ? std::launch::async : std::launch::deferred,
+                                              [&whole] { return QCryptographicHash::hash(whole, QCryptographicHash::Sha256); });
+    QBuffer file(&whole);
+    file.open(QIODevice::ReadOnly);
 
     const QByteArray head = file.read(headerSize());
     if (head.isEmpty())
@@ -170,7 +201,7 @@ bool WavFile::readWavFile(const QByteArray &path)
 
     // Chunk sizes come from the file and may be anything: every offset is checked against the
     // real size, and only the first bytes of the format chunk are ever read.
-    const qint64 fileSize = std::max(file.size(), qint64(head.size()));
+    const qint64 available = std::max(file.size(), qint64(head.size()));
     bool haveFmt = false;
     bool haveData = false;
     QByteArray fmt;
@@ -230,24 +261,21 @@ bool WavFile::readWavFile(const QByteArray &path)
     std::memcpy(dataTag, "data", 4);
 
     const int bytesPerSample = bitsPerSample / 8;
-    const qint64 present = fileSize - dataOffset;
+    const qint64 present = available - dataOffset;
     const qint64 wanted = std::min<qint64>(declaredDataSize, present);
     if (wanted / bytesPerSample > maxSamples)
         return fail(QStringLiteral("WAV data is too large to hold in memory: ") + name);
     try {
-        rawData.resize(int(wanted));
-        if (!rawData.isEmpty() && file.seek(dataOffset))
-            bytesRead = std::max<qint64>(0, file.read(rawData.data(), rawData.size()));
+        bytesRead = std::max<qint64>(0, wanted);
         std::uint32_t kept = std::uint32_t(bytesRead);
         if (bytesRead < qint64(declaredDataSize)) {
             kept -= kept % std::uint32_t(bytesPerSample);
             writeLine(std::cerr, QStringLiteral("WAV data is shorter than its header says (only %1 of %2 bytes present): ")
                                      .arg(bytesRead).arg(declaredDataSize) + name);
         }
-        rawData.resize(int(kept));
         dataSize = kept;
         numSamples = dataSize / std::uint32_t(bytesPerSample);
-        decodeSamples();
+        decode(whole.constData() + std::min<qint64>(dataOffset, whole.size()), kept);
     } catch (const std::bad_alloc &) {
         discardData();
         return fail(QStringLiteral("Not enough memory for the WAV data: ") + name);
@@ -263,13 +291,25 @@ bool WavFile::readWavFile(const QByteArray &path)
     fmtSize = canonicalFmtSize;
     riffSize = dataSize > 0xFFFFFFFFu - 36u ? 0xFFFFFFFFu : dataSize + 36u;
 
+    fileSize = whole.size();
+    sha256 = QString::fromLatin1(hash.get().toHex());
+    // Once hashed, the bytes read become rawData in place: a long file is never copied.
+    rawData = std::move(whole);
+    rawData.remove(0, int(std::min<qint64>(dataOffset, rawData.size())));
+    rawData.truncate(int(dataSize));
     readOk = true;
     return true;
 }
 
 void WavFile::decodeSamples()
 {
+    decode(rawData.constData(), rawData.size());
+}
+
+void WavFile::decode(const char *data, qint64 size)
+{
     samples.clear();
+    framesDecoded = 0;
     const bool isFloat = formatCode == formatFloat;
     if (isFloat ? !isFloatDepth(bitsPerSample) : !isIntegerDepth(bitsPerSample)) {
         std::cerr << "Not recognizable bits per sample. " << std::endl;
@@ -278,37 +318,45 @@ void WavFile::decodeSamples()
     }
 
     const int bytesPerSample = bitsPerSample / 8;
-    const int count = int(std::min<qint64>(numSamples, rawData.size() / bytesPerSample));
-    const char *data = rawData.constData();
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
-    for (int i = 0; i < count; ++i) {
-        const char *p = data + qint64(i) * bytesPerSample;
-        if (isFloat && bitsPerSample == 32) {
-            const std::uint32_t bits = le32(p);
+    const qint64 available = std::min<qint64>(numSamples, size / bytesPerSample);
+    const int channels = std::max<int>(numChannels, 1);
+    const int count = int(firstChannelOnly ? available / channels : available);
+    const qint64 stride = qint64(firstChannelOnly ? channels : 1) * bytesPerSample;
+    samples.reserve(count);
+    const char *p = data;
+    const auto decodeEach = [&](auto decode) {
+        for (int i = 0; i < count; ++i, p += stride)
+            samples.append(decode(p));
+    };
+    if (isFloat && bitsPerSample == 32) {
+        decodeEach([](const char *q) {
+            const std::uint32_t bits = le32(q);
             float value;
             std::memcpy(&value, &bits, sizeof value);
-            samples.append(double(value));
-        } else if (isFloat) {
-            const std::uint64_t bits = qFromLittleEndian<quint64>(p);
+            return double(value);
+        });
+    } else if (isFloat) {
+        decodeEach([](const char *q) {
+            const std::uint64_t bits = qFromLittleEndian<quint64>(q);
             double value;
             std::memcpy(&value, &bits, sizeof value);
-            samples.append(value);
-        } else if (bitsPerSample == 8) {
-            samples.append((int(bytes[i]) - 128) * 0.0078125);
-        } else if (bitsPerSample == 16) {
-            samples.append(std::int16_t(le16(p)) * 3.0517578125e-05);
-        } else if (bitsPerSample == 24) {
-            const unsigned char *b = bytes + 3 * qint64(i);
-            const std::uint32_t v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8)
-                | (std::uint32_t(b[2]) << 16);
-            double x = v * 1.1920928955078125e-07;
-            if (v >= 0x800000u)
-                x -= 2.0;
-            samples.append(x);
-        } else {
-            samples.append(std::int32_t(le32(p)) * 4.656612873077392578125e-10);
-        }
+            return value;
+        });
+    } else if (bitsPerSample == 8) {
+        decodeEach([](const char *q) { return (int(static_cast<unsigned char>(*q)) - 128) * 0.0078125; });
+    } else if (bitsPerSample == 16) {
+        decodeEach([](const char *q) { return std::int16_t(le16(q)) * 3.0517578125e-05; });
+    } else if (bitsPerSample == 24) {
+        decodeEach([](const char *q) {
+            const auto *b = reinterpret_cast<const unsigned char *>(q);
+            const std::uint32_t v = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16);
+            const double x = v * 1.1920928955078125e-07;
+            return v >= 0x800000u ? x - 2.0 : x;
+        });
+    } else {
+        decodeEach([](const char *q) { return std::int32_t(le32(q)) * 4.656612873077392578125e-10; });
     }
+    framesDecoded = firstChannelOnly ? count : count / channels;
     refreshSampleData();
 }
 

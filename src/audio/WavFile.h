@@ -34,11 +34,20 @@ public:
     WavFile(WavFile &&other) noexcept;
     WavFile &operator=(WavFile &&other) noexcept;
 
-    // path: UTF-8 bytes of the file's path.
-    bool readWavFile(const QByteArray &path);
+    // Which samples the decoder keeps: every channel interleaved, or the first channel only
+    // (one value per whole frame), which is all a long multi-channel target needs.
+    enum class Channels { All, First };
+
+    // path: UTF-8 bytes of the file's path. The file is read once, whole: fileSize and sha256
+    // describe those bytes, whatever happens to the file afterwards.
+    bool readWavFile(const QByteArray &path, Channels decoded = Channels::All);
     // Rebuilds samples from rawData by formatCode (3: float, otherwise integer) and
     // bitsPerSample; decodes at most numSamples whole samples and never reads past rawData.
     void decodeSamples();
+    // Frees rawData and samples; the header and what was found of the file stay.
+    void releaseSamples();
+    // Channels that samples interleaves: 1 when only the first was decoded.
+    int decodedChannels() const { return firstChannelOnly ? 1 : numChannels; }
     // Writes the 44 header bytes as they stand, then min(dataSize, rawData size) bytes of rawData.
     // An existing file is replaced. False, with one line on standard error, if the file cannot be
     // opened or fully written.
@@ -74,6 +83,9 @@ public:
     std::uint32_t numSamples;      // dataSize / (bitsPerSample / 8), all channels together
     const double *sampleData;      // first element of samples, null when samples is empty
     QVector<double> samples;
+    qint64 framesDecoded;          // whole frames among the samples decoded
+    qint64 fileSize;               // bytes of the whole file as read
+    QString sha256;                // lower-case hex SHA-256 of those bytes
 
 private:
     // sampleData points into this object's own samples, so a copy would point into another's.
@@ -84,9 +96,12 @@ private:
     void discardData();
     bool fail(const QString &message);
     void refreshSampleData();
+    // decodeSamples over size bytes at data.
+    void decode(const char *data, qint64 size);
 
     QString errorText;
     bool readOk;
+    bool firstChannelOnly;
 };
 
 #endif

@@ -65,14 +65,16 @@ T * FFTReal <T>::use_buffer () const
     return &_work_buffer [0];
 }
 
-// Counts upward in reversed bit order: adding one from the top bit down.
+// Counts upward in reversed bit order: adding one from the top bit down. Lengths up to 32 read
+// every entry; longer ones assemble each index from the entries below max (N/16, 16).
 template <class T>
 void FFTReal <T>::init_bit_rev_table ()
 {
-    _bit_rev_table.resize (_length);
+    const std::int32_t used = _length <= 32 ? _length : std::max (_length >> 4, std::int32_t (16));
+    _bit_rev_table.resize (used);
     _bit_rev_table [0] = 0;
     std::int32_t rev = 0;
-    for (std::int32_t c = 1; c < _length; ++ c)
+    for (std::int32_t c = 1; c < used; ++ c)
     {
         std::int32_t bit = _length >> 1;
         for (;;)
@@ -88,9 +90,9 @@ void FFTReal <T>::init_bit_rev_table ()
     }
 }
 
-// One segment per level l = 3 .. k-1: cos (i * pi / 2^l) for i = 1 .. 2^(l-1) - 1, starting at
-// index 2^(l-1) - 4. Entry 0 of a segment, cos 0, is never read: the butterflies at angle 0
-// need no twiddle.
+// One segment per level l = 3 .. min (k - 1, TABLE_PASS_LIMIT): cos (i * pi / 2^l) for
+// i = 0 .. 2^(l-1) - 1, starting at index 2^(l-1) - 4. Later passes rotate oscillators and read
+// no table.
 template <class T>
 void FFTReal <T>::init_cos_table ()
 {
@@ -98,13 +100,14 @@ void FFTReal <T>::init_cos_table ()
     {
         return;
     }
-    _cos_table.resize ((std::int32_t (1) << (_nbr_bits - 1)) - 4);
-    for (int level = 3; level < _nbr_bits; ++ level)
+    const int last_level = std::min (_nbr_bits - 1, TABLE_PASS_LIMIT);
+    _cos_table.resize ((std::int32_t (1) << last_level) - 4);
+    for (int level = 3; level <= last_level; ++ level)
     {
         const std::int32_t seg_len = std::int32_t (1) << (level - 1);
         const std::int32_t base = seg_len - 4;
         const double mul = PI / double (std::int32_t (1) << level);
-        for (std::int32_t i = 1; i < seg_len; ++ i)
+        for (std::int32_t i = 0; i < seg_len; ++ i)
         {
             _cos_table [base + i] = static_cast <T> (std::cos (double (i) * mul));
         }
