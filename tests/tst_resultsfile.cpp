@@ -7,9 +7,12 @@
 
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QLockFile>
+#include <QSpinBox>
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +42,8 @@ private slots:
     void endOfRun();
     void runIsKeptAndOfferedAfterACrash_data();
     void runIsKeptAndOfferedAfterACrash();
+    void recoveryLeavesLiveRunsAndStrays_data();
+    void recoveryLeavesLiveRunsAndStrays();
 };
 
 void TestResultsFile::init()
@@ -51,7 +56,7 @@ void TestResultsFile::init()
 void TestResultsFile::safeWrite_data()
 {
     QTest::addColumn<bool>("failsAfterOpen");
-    QTest::newRow("folder forbids new files: rewritten in place") << false;
+    QTest::newRow("folder forbids new files: refused, naming it") << false;
     QTest::newRow("write fails after the open: old bytes kept") << true;
 }
 
@@ -80,51 +85,71 @@ void TestResultsFile::safeWrite()
         QCOMPARE(seteuid(0), 0);
     QFile::setPermissions(QFileInfo(path).path(), QFileDevice::Permissions(0x7755)); // or the folder outlives the test
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
-    QCOMPARE(written, !failsAfterOpen);
-    QCOMPARE(error.isEmpty(), written);
-    QCOMPARE(readAll(path), written ? exampleContent : QByteArray("earlier"));
+    // Never over the only copy: the old bytes stay whole.
+    QVERIFY(!written);
+    QCOMPARE(readAll(path), QByteArray("earlier"));
+    QCOMPARE(error.contains(QFileInfo(path).path()), !failsAfterOpen);
     QVERIFY(!writeFileSafely(desktop->path(), "x", &error)); // a folder is no file to write
 }
 
 void TestResultsFile::endOfRun_data()
 {
     QTest::addColumn<bool>("saveData");
-    QTest::addColumn<QString>("first");      // the file chosen first; empty: the dialog is cancelled
-    QTest::addColumn<QVector<int>>("boxes"); // the answers to the message boxes that follow, in order
-    QTest::addColumn<QString>("saved");      // where the results are afterwards; empty: nowhere
-    QTest::newRow("not saving: no dialog") << false << "" << QVector<int>() << "";
-    QTest::newRow("cancel, then discard") << true << "" << QVector<int>{QMessageBox::No} << "";
+    QTest::addColumn<QStringList>("existing"); // on the desktop before the run ends
+    // The dialogs' answers in order: a file name is typed in the save dialog, "accept" takes its
+    // proposal, "cancel" cancels it; any other is a message box button.
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("saved"); // where the results are afterwards; empty: nowhere
+    QTest::addColumn<int>("next");      // the window's file number afterwards
+    QTest::newRow("not saving: no dialog") << false << QStringList() << QStringList() << "" << 2;
+    QTest::newRow("cancel, then discard") << true << QStringList() << QStringList{"cancel", "No"} << "" << 2;
     QTest::newRow("unwritable, then another file")
-        << true << "blocker/r.txt" << QVector<int>{QMessageBox::Ok, QMessageBox::Yes} << "study/again.txt";
+        << true << QStringList() << QStringList{"blocker/r.txt", "Ok", "Yes", "study/again.txt"} << "study/again.txt" << 2;
+    QTest::newRow("yesterday's 1 and 2 there: 3 proposed")
+        << true << QStringList{"SUB001_practice001.txt", "SUB001_practice002.txt"} << QStringList{"accept"}
+        << "SUB001_practice003.txt" << 4;
+    QTest::newRow("another run's record there: asked, kept")
+        << true << QStringList{"a.txt", "a.json"} << QStringList{"a.csv", "No", "cancel", "No"} << "" << 2;
+    QTest::newRow("results and record there: asked once")
+        << true << QStringList{"a.txt", "a.json"} << QStringList{"a.txt", "Yes"} << "a.txt" << 2;
 }
 
 void TestResultsFile::endOfRun()
 {
     QFETCH(bool, saveData);
-    QFETCH(QString, first);
-    QFETCH(QVector<int>, boxes);
+    QFETCH(QStringList, existing);
+    QFETCH(QStringList, answers);
     QFETCH(QString, saved);
-    QVERIFY(QFile(desktop->filePath("blocker")).open(QIODevice::WriteOnly));
+    QFETCH(int, next);
+    QString error;
+    for (const QString &name : existing + QStringList{"blocker"})
+        QVERIFY(writeFileSafely(desktop->filePath(name), "earlier", &error));
     window->checkBoxSaveData->setChecked(saveData);
     window->trendFrequency = {700, 730, 725};
     window->readParameters();
     ModalDriver driver;
-    if (saveData && first.isEmpty())
-        driver.cancelFileDialog();
-    else if (saveData)
-        driver.chooseFile(desktop->filePath(first));
-    for (int answer : boxes)
-        driver.answerMessageBox(QMessageBox::StandardButton(answer));
-    if (boxes.endsWith(QMessageBox::Yes))
-        driver.chooseFile(desktop->filePath(saved));
+    for (const QString &answer : answers) {
+        if (answer == "accept" || answer == "cancel")
+            answer == "accept" ? driver.acceptFileDialog() : driver.cancelFileDialog();
+        else if (answer.contains('.'))
+            driver.chooseFile(desktop->filePath(answer));
+        else
+            driver.answerMessageBox(answer == "Yes" ? QMessageBox::Yes : answer == "No" ? QMessageBox::No : QMessageBox::Ok);
+    }
     window->finishSession();
     QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
-    if (boxes.startsWith(QMessageBox::Ok))
-        QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath(first)));
-    // Nothing saved: not even under the name the window proposed.
+    if (answers.value(1) == "Ok")
+        QVERIFY(driver.seen().at(1).text.startsWith("could not open file for writing \r\n" + desktop->filePath(answers[0])));
+    // Nothing saved: not even under the name the window proposed; nothing else replaced.
     const QString results = desktop->filePath(saved.isEmpty() ? "SUB001_practice001.txt" : saved);
+    const QString record = sessionRecordPathFor(results);
     QCOMPARE(readAll(results), saved.isEmpty() ? QByteArray("<missing>") : exampleContent);
-    QCOMPARE(QFile::exists(QString(results).replace(".txt", ".json")), !saved.isEmpty());
+    QCOMPARE(readAll(record).startsWith('{'), !saved.isEmpty());
+    for (const QString &name : existing) {
+        if (desktop->filePath(name) != results && desktop->filePath(name) != record)
+            QCOMPARE(readAll(desktop->filePath(name)), QByteArray("earlier"));
+    }
+    QCOMPARE(window->parameters.fileNumber, next);
 }
 
 void TestResultsFile::runIsKeptAndOfferedAfterACrash_data()
@@ -184,6 +209,55 @@ void TestResultsFile::runIsKeptAndOfferedAfterACrash()
     QCOMPARE(readAll(desktop->filePath("SUB001_practice001.json")).contains("\"recovered\": true"), save);
     QCOMPARE(unfinished.entryList(QDir::Files), QStringList());
     QCOMPARE(QDir(unfinished.filePath("discarded")).entryList(QDir::Files).size(), save ? 0 : 1);
+}
+
+void TestResultsFile::recoveryLeavesLiveRunsAndStrays_data()
+{
+    QTest::addColumn<QString>("lock");      // "live": held by a program still running; "dead": left by one that died
+    QTest::addColumn<QString>("answer");    // to the question; Yes is followed by taking the proposal
+    QTest::addColumn<QStringList>("left");  // in the unfinished-runs folder afterwards
+    QTest::addColumn<int>("aside");         // records set aside afterwards, one of the same name before included
+    QTest::newRow("live run of another program: not offered")
+        << "live" << "" << QStringList{"r.json", "r.json.Ab12Cd", "r.json.lock"} << 1;
+    QTest::newRow("dead program's run: offered, set aside") << "dead" << "No" << QStringList() << 2;
+    QTest::newRow("its folder is gone: saved on the desktop") << "" << "Yes" << QStringList() << 1;
+}
+
+void TestResultsFile::recoveryLeavesLiveRunsAndStrays()
+{
+    QFETCH(QString, lock);
+    QFETCH(QString, answer);
+    QFETCH(QStringList, left);
+    QFETCH(int, aside);
+    window.reset();
+    const QDir unfinished(unfinishedRunsFolder());
+    const QString path = unfinished.filePath("r.json");
+    const QByteArray run = "{\"program\": \"Tonvara\", \"requests\": [], \"startedAt\": \"2026-12-07T09:00:00+01:00\", "
+                           "\"subjectCode\": \"SUB001\", \"sessionType\": \"practice\", \"resultsFile\": \"";
+    QString error;
+    QVERIFY(writeFileSafely(path, run + desktop->filePath("gone/SUB001_practice001.txt").toUtf8() + "\"}", &error));
+    QVERIFY(writeFileSafely(path + ".Ab12Cd", "a write cut short", &error));
+    QVERIFY(writeFileSafely(unfinished.filePath("discarded/r.json"), "set aside earlier", &error));
+    QLockFile live(path + ".lock");
+    QVERIFY(lock != "live" || live.tryLock(0));
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    QCOMPARE(waitpid(dead, nullptr, 0), dead);
+    QVERIFY(lock != "dead" || writeFileSafely(path + ".lock", QByteArray::number(dead) + "\n", &error));
+
+    ModalDriver driver;
+    if (!answer.isEmpty())
+        driver.answerMessageBox(answer == "Yes" ? QMessageBox::Yes : QMessageBox::No);
+    if (answer == "Yes")
+        driver.acceptFileDialog();
+    window.reset(new MainWindow);
+    QCoreApplication::processEvents(); // the offer is queued
+    QVERIFY2(driver.waitUntilDone(), qPrintable(driver.unexpected().join('\n')));
+    QCOMPARE(unfinished.entryList(QDir::Files), left);
+    QCOMPARE(QDir(unfinished.filePath("discarded")).entryList(QDir::Files).size(), aside);
+    QCOMPARE(QFile::exists(desktop->filePath("SUB001_practice001.txt")), answer == "Yes");
+    QVERIFY(!QFile::exists(desktop->filePath("gone")));
 }
 
 QTEST_MAIN(TestResultsFile)

@@ -1,3 +1,4 @@
+#include "app/ResultsFile.h"
 #include "app/SessionRecord.h"
 #include "audio/WavFile.h"
 #include "support/WavBuilder.h"
@@ -44,6 +45,10 @@ void TestSessionRecord::recordReadsBackWhole()
     QVERIFY2(readSessionRecord(dir.filePath("record.json"), &back, &error), qPrintable(error));
     QCOMPARE(QJsonDocument(back.toJson()).toJson(), QJsonDocument(record.toJson()).toJson());
     QCOMPARE(back.requests.at(1).startedMs, qint64(-1));
+    // A time beyond any qint64 reads as none, not as what an undefined conversion makes of it.
+    const QByteArray huge = QJsonDocument(record.toJson()).toJson().replace("\"requestedMs\": 12", "\"requestedMs\": 1e300");
+    QVERIFY(writeFileSafely(dir.filePath("huge.json"), huge, &error) && readSessionRecord(dir.filePath("huge.json"), &back, &error));
+    QCOMPARE(back.requests.at(0).requestedMs, qint64(-1));
 
     // What JSON cannot say directly: the time's offset, and null for "none".
     const QJsonObject json = record.toJson();
@@ -57,7 +62,9 @@ void TestSessionRecord::recordReadsBackWhole()
 void TestSessionRecord::unreadableRecordsAreRefused_data()
 {
     QTest::addColumn<QByteArray>("content");
-    const QByteArray smallest = "{\"program\": \"Tonvara\", \"requests\": []}"; // a record as far as it goes
+    const QByteArray bare = "{\"program\": \"Tonvara\", \"requests\": []}";
+    const QByteArray smallest = QByteArray(bare).replace("{", "{\"startedAt\": \"2026-03-01T09:30:05+01:00\", "); // a record as far as it goes
+    QTest::newRow("no run in it") << bare;
     QTest::newRow("another program's") << QByteArray(smallest).replace("Tonvara", "other");
     QTest::newRow("not JSON") << smallest.left(20);
     QTest::newRow("missing") << QByteArray();

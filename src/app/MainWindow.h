@@ -3,6 +3,7 @@
 
 #include "analysis/Spectrum.h"
 #include "app/SessionRecord.h"
+#include "app/UnfinishedRuns.h"
 #include "audio/WavFile.h"
 
 #include <QAudio>
@@ -92,6 +93,10 @@ struct SessionParameters
     // become "_".
     static QString outputFileNameFor(const QString &subjectCode, const QString &sessionTypeName,
                                      qint32 fileNumber);
+    // The first number from `from` to `last` whose results file is not in folder yet, so that a new
+    // day does not propose yesterday's names; `from` when all of them are taken.
+    static qint32 firstFreeFileNumber(const QString &folder, const QString &subjectCode,
+                                      const QString &sessionTypeName, qint32 from, qint32 last);
     // Smallest power of two not below sampleCount; 0 for an empty sound (no valid length).
     static qint32 fftLengthFor(qint32 sampleCount);
     // Bins up to maxFrequency for a block of fftLength samples at samplingRate (> 0), at most
@@ -276,6 +281,9 @@ public:
     SessionRecord sessionRecord;
     QString unfinishedRecordPath; // empty when no run is going on
     QElapsedTimer runClock;       // started at Go; request times are milliseconds on it
+    // Held while the run goes on, so another program does not offer it for recovery. Declared
+    // before the writer: the writer's last write ends before the lock goes.
+    std::unique_ptr<QLockFile> runLock;
     // Writes the kept record in order on a thread of its own: a disk that stalls on a sync must
     // not hold up the sound that the GUI thread starts.
     QThreadPool recordWriter;
@@ -289,14 +297,24 @@ public:
     void noteSoundPlayed(qint64 firstNs, qint64 endNs);
     // Notes why the latest request's sound was not played to its end.
     void noteOutputError(QAudio::Error error);
+    // Takes the run's lock before its record is first written.
+    void lockUnfinishedRecord();
     void keepUnfinishedRecord();
     // Waits for the writer, then removes the kept record.
     void endRun();
     // The one way a run is saved, at its end or when recovered: the save dialog from
     // record.resultsFile, the results file, then the record beside it. False when not saved.
     bool saveRun(SessionRecord &record);
-    // Asks, one by one, whether to save each run a program left unfinished; any not saved is moved
-    // to "discarded" beside them.
+    // Asks once before the save replaces the results file at resultsPath or the record beside it
+    // (a.txt and a.csv share a.json). True when neither exists or the answer is Yes.
+    bool mayReplace(const QString &resultsPath);
+    // Sets the file number to the first one whose results file is not in the output folder yet.
+    void proposeFreeFileNumber();
+    // Where a recovered run is proposed: its own folder, or the desktop when that folder is gone
+    // (note then says so), under the first free number.
+    QString recoveredResultsPath(const SessionRecord &record, QString *note) const;
+    // Asks, one by one, whether to save each run a program left unfinished and whose lock is free;
+    // any not saved is moved to "discarded" beside them.
     void offerRecovery();
 
 protected:

@@ -36,10 +36,12 @@ bool writeFileSafely(const QString &path, const QByteArray &content, QString *er
         *error = QStringLiteral("The folder cannot be created.");
         return false;
     }
+    // No writing in place when no temporary file can be made: a failure half-way would leave the
+    // only copy half old, half new.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
+        *error = QStringLiteral("No new file can be made in %1 (%2). Please choose another folder.")
+                     .arg(QDir::toNativeSeparators(info.absolutePath()), file.errorString());
         return false;
     }
     // On disk before the rename: after a power cut the name holds all of the new bytes or the old.
@@ -75,10 +77,20 @@ void MainWindow::finishSession()
     spinBoxFileNumber->setValue(parameters.fileNumber);
 }
 
+void MainWindow::proposeFreeFileNumber()
+{
+    // The spin box's slot renames the proposal.
+    spinBoxFileNumber->setValue(SessionParameters::firstFreeFileNumber(
+        parameters.outputFilePath, parameters.subjectCode, parameters.sessionTypeNames.value(parameters.sessionType),
+        parameters.fileNumber, spinBoxFileNumber->maximum()));
+}
+
 void MainWindow::saveResults()
 {
+    proposeFreeFileNumber();
     if (!sessionRecord.startedAt.isValid())
         sessionRecord = describeRun();
+    sessionRecord.fileNumber = parameters.fileNumber;
     sessionRecord.hasTrial = !parameters.trials.isEmpty();
     sessionRecord.trialFileName = sessionRecord.hasTrial ? parameters.trials.first().fileName : QString();
     sessionRecord.matches = trendFrequency;
@@ -94,14 +106,17 @@ bool MainWindow::saveRun(SessionRecord &record)
     QString startPath = record.resultsFile;
     forever {
         QString selectedFilter = QStringLiteral("Text files (*.txt)");
+        // The dialog's own question would name the results file only, not its record.
         const QString chosen = QFileDialog::getSaveFileName(this, tr("Save a file"), startPath,
                                                             QStringLiteral("All files (*.*);; Text files (*.txt)"),
-                                                            &selectedFilter);
+                                                            &selectedFilter, QFileDialog::DontConfirmOverwrite);
         if (!chosen.isEmpty()) {
+            startPath = chosen;
+            if (!mayReplace(chosen))
+                continue;
             const QFileInfo info(chosen);
             parameters.outputFilePath = info.path();
             parameters.outputFileName = info.fileName();
-            startPath = chosen;
             QString error;
             if (writeFileSafely(chosen, content, &error)) {
                 record.resultsFile = chosen;
@@ -129,42 +144,75 @@ bool MainWindow::saveRun(SessionRecord &record)
     }
 }
 
+bool MainWindow::mayReplace(const QString &resultsPath)
+{
+    QStringList existing;
+    for (const QString &path : {resultsPath, sessionRecordPathFor(resultsPath)}) {
+        if (QFileInfo::exists(path))
+            existing << QDir::toNativeSeparators(path);
+    }
+    return existing.isEmpty()
+           || QMessageBox::question(this, QStringLiteral("Question"),
+                                    QStringLiteral("Saving replaces what is there:\n%1\nDo you want to replace it?")
+                                        .arg(existing.join(QLatin1Char('\n'))),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                  == QMessageBox::Yes;
+}
+
+QString MainWindow::recoveredResultsPath(const SessionRecord &record, QString *note) const
+{
+    QString folder = QFileInfo(record.resultsFile).path();
+    if (!QFileInfo(folder).isDir()) {
+        // Made anew it would hide that the place the run was meant for is gone.
+        *note = QStringLiteral("\nIts folder %1 no longer exists: the desktop is proposed.")
+                    .arg(QDir::toNativeSeparators(folder));
+        folder = SessionParameters::desktopDirectory();
+    }
+    const qint32 number = SessionParameters::firstFreeFileNumber(folder, record.subjectCode, record.sessionType,
+                                                                 qMax(1, record.fileNumber), spinBoxFileNumber->maximum());
+    return QDir(folder).filePath(SessionParameters::outputFileNameFor(record.subjectCode, record.sessionType, number));
+}
+
 void MainWindow::offerRecovery()
 {
-    const QString folder = unfinishedRunsFolder();
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
-    for (const QFileInfo &file : files) {
-        if (file.filePath() == unfinishedRecordPath)
-            continue; // this window's own run
+    for (const QString &path : unfinishedRuns(unfinishedRunsFolder())) {
+        const std::unique_ptr<QLockFile> lock = lockRun(path);
+        if (!lock)
+            continue; // going on in another program
+        removeLeftoverTemporaries(path);
+        if (!QFileInfo::exists(path))
+            continue;
         SessionRecord record;
         QString error;
         bool saved = false;
-        if (!readSessionRecord(file.filePath(), &record, &error)) {
+        if (!readSessionRecord(path, &record, &error)) {
             QMessageBox::warning(this, QStringLiteral("Warning"),
                                  QStringLiteral("An unfinished run cannot be read and is set aside:\r\n")
-                                     + file.filePath() + QStringLiteral("\n\n") + error,
+                                     + path + QStringLiteral("\n\n") + error,
                                  QMessageBox::Ok);
         } else {
+            QString note;
+            const QString proposal = recoveredResultsPath(record, &note);
             const QString text = QStringLiteral("A run was not finished: subject code %1, %2 session, started %3, "
-                                                "%4 tones requested.\nDo you want to save its results now?")
+                                                "%4 tones requested.%5\nDo you want to save its results now?")
                                      .arg(record.subjectCode, record.sessionType,
                                           record.startedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-                                     .arg(record.matches.size());
+                                     .arg(record.matches.size())
+                                     .arg(note);
             const auto answer = QMessageBox::question(this, QStringLiteral("Question"), text,
                                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
             if (answer == QMessageBox::Yes) {
                 record.recovered = true;
-                // As at the end of a run: the dialog opens in the folder it proposes.
-                QDir().mkpath(QFileInfo(record.resultsFile).path());
+                record.resultsFile = proposal;
                 saved = saveRun(record);
             }
         }
         // A saved run lives on in its results file and record; any other is kept aside, never deleted.
-        const QString aside = QDir(folder).filePath(QStringLiteral("discarded"));
-        const bool done = saved ? QFile::remove(file.filePath())
-                                : QDir().mkpath(aside) && QFile::rename(file.filePath(), QDir(aside).filePath(file.fileName()));
+        const QString aside = setAsidePath(path);
+        const bool done = saved ? QFile::remove(path)
+                                : QDir().mkpath(QFileInfo(aside).path()) && QFile::rename(path, aside);
         if (!done)
             statusBar()->showMessage(QStringLiteral("The unfinished run %1 could not be moved: it will be offered again.")
-                                         .arg(file.filePath()));
+                                         .arg(path));
     }
 }

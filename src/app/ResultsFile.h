@@ -11,9 +11,9 @@
 QByteArray resultsFileContent(bool hasTarget, const QString &targetFileName, const QVector<double> &frequencies);
 
 // Writes content to path, creating missing folders: into a temporary file beside it, synced to
-// disk and renamed over it, so a crash leaves either the old file or the new one. A folder that
-// forbids new files but holds a writable file of that name gets it rewritten in place. Returns
-// false, with a reason in error, when any of it fails, a write after a good open included.
+// disk and renamed over it, so a crash leaves either the old file or the new one. In a folder that
+// forbids new files nothing is written: the reason names the folder. Returns false, with a reason
+// in error, when any of it fails, a write after a good open included.
 bool writeFileSafely(const QString &path, const QByteArray &content, QString *error);
 
 #endif

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -64,6 +65,17 @@ QString SessionParameters::outputFileNameFor(const QString &subjectCode, const Q
     }
     const QString number = QStringLiteral("%1").arg(fileNumber, 3, 10, QLatin1Char('0'));
     return code + QStringLiteral("_") + sessionTypeName + number + QStringLiteral(".txt");
+}
+
+qint32 SessionParameters::firstFreeFileNumber(const QString &folder, const QString &subjectCode,
+                                              const QString &sessionTypeName, qint32 from, qint32 last)
+{
+    const QDir dir(folder);
+    for (qint32 number = from; number <= last; ++number) {
+        if (!QFileInfo::exists(dir.filePath(outputFileNameFor(subjectCode, sessionTypeName, number))))
+            return number;
+    }
+    return from;
 }
 
 void SessionParameters::createOutputFolder() const

@@ -21,9 +21,12 @@ QJsonValue nullableMs(qint64 ms)
     return ms < 0 ? QJsonValue() : QJsonValue(double(ms));
 }
 
-qint64 msFrom(const QJsonValue &value)
+// A count or time of the record, -1 when missing. JSON numbers are doubles: one beyond what a
+// qint64 holds exactly (1e300) cannot be converted and is no real time or size either.
+qint64 wholeFrom(const QJsonValue &value)
 {
-    return value.isDouble() ? qint64(value.toDouble()) : -1;
+    const double number = value.toDouble(-1);
+    return number >= 0 && number <= 9007199254740992.0 ? qint64(number) : -1;
 }
 
 // JSON has no infinity: a level of silence is written as null.
@@ -116,6 +119,11 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
         *error = QStringLiteral("It is not a session record of this program.");
         return false;
     }
+    // Every run starts at Go: without that time there is no run to offer.
+    if (!timeFrom(json.value("startedAt")).isValid()) {
+        *error = QStringLiteral("It records no run: it has no start time.");
+        return false;
+    }
     SessionRecord r;
     r.version = json.value("version").toString();
     r.subjectCode = json.value("subjectCode").toString();
@@ -143,13 +151,13 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     const QJsonObject target = json.value("target").toObject();
     r.target.path = target.value("path").toString();
     r.target.fileName = target.value("fileName").toString();
-    r.target.bytes = qint64(target.value("bytes").toDouble());
+    r.target.bytes = qMax(qint64(0), wholeFrom(target.value("bytes")));
     r.target.sha256 = target.value("sha256").toString();
     r.target.format = target.value("format").toInt();
     r.target.bitsPerSample = target.value("bitsPerSample").toInt();
     r.target.channels = target.value("channels").toInt();
     r.target.sampleRate = target.value("sampleRate").toDouble();
-    r.target.frames = qint64(target.value("frames").toDouble());
+    r.target.frames = qMax(qint64(0), wholeFrom(target.value("frames")));
     r.target.resampledTo = target.value("resampledTo").toDouble();
     r.target.peakDbfs = levelFrom(target.value("peakDbfs"));
     r.target.rmsDbfs = levelFrom(target.value("rmsDbfs"));
@@ -165,10 +173,10 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
         Request request;
         request.kind = object.value("kind").toString();
         request.frequency = object.value("frequency").toDouble();
-        request.requestedMs = msFrom(object.value("requestedMs"));
-        request.scheduledMs = msFrom(object.value("scheduledMs"));
-        request.startedMs = msFrom(object.value("startedMs"));
-        request.endedMs = msFrom(object.value("endedMs"));
+        request.requestedMs = wholeFrom(object.value("requestedMs"));
+        request.scheduledMs = wholeFrom(object.value("scheduledMs"));
+        request.startedMs = wholeFrom(object.value("startedMs"));
+        request.endedMs = wholeFrom(object.value("endedMs"));
         request.error = object.value("error").toString();
         request.outputLatencyMs = object.value("outputLatencyMs").toDouble(-1);
         r.requests.append(request);

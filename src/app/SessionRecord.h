@@ -107,7 +107,8 @@ QString unfinishedRunsFolder();
 // Writes the record as indented JSON through writeFileSafely. False, with a reason, on failure.
 bool writeSessionRecord(const QString &path, const SessionRecord &record, QString *error);
 // Reads a record written by writeSessionRecord. False, with a reason, when the file cannot be
-// read, is larger than any record (16 MiB), or is not a session record.
+// read, is larger than any record (16 MiB), or is not a session record of a run (one with a start
+// time). A time or size that is negative or beyond 2^53 reads as missing: -1 ms, 0 bytes or frames.
 bool readSessionRecord(const QString &path, SessionRecord *record, QString *error);
 
 #endif

@@ -168,7 +168,18 @@ void MainWindow::beginRun()
     unfinishedRecordPath = QDir(unfinishedRunsFolder())
                                .filePath(sessionRecord.startedAt.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"))
                                          + QStringLiteral(".json"));
+    lockUnfinishedRecord();
     keepUnfinishedRecord();
+}
+
+void MainWindow::lockUnfinishedRecord()
+{
+    QDir().mkpath(unfinishedRunsFolder());
+    runLock = lockRun(unfinishedRecordPath);
+    if (!runLock)
+        statusBar()->showMessage(QStringLiteral("This run cannot be locked (%1): another program may offer it "
+                                                "for saving while it goes on.")
+                                     .arg(unfinishedRecordPath + QStringLiteral(".lock")));
 }
 
 void MainWindow::recordRequest(const QString &kind, qint32 frequency, qint64 requestedMs)
@@ -231,6 +242,7 @@ void MainWindow::endRun()
     recordWriter.waitForDone();
     if (!unfinishedRecordPath.isEmpty())
         QFile::remove(unfinishedRecordPath);
+    runLock.reset();
     unfinishedRecordPath.clear();
     runClock.invalidate();
     sessionRecord = SessionRecord();
