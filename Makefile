@@ -1,16 +1,22 @@
-# Wraps CMake: every target installs the Debian packages it needs first.
+# Wraps CMake: every target installs the Debian packages it needs first, and only those
+# (scripts/install-deps; DEPS names the groups).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test package sanitize screenshots bench timing fuzz clean
+.PHONY: all deps build run test package sanitize screenshots bench timing fuzz fresh-check clean
 
 all: build
 
+DEPS = run
+test sanitize: DEPS = test
+package: DEPS = package
+screenshots: DEPS = screenshots
+
 deps:
-	scripts/install-deps test
+	scripts/install-deps $(DEPS)
 
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
@@ -26,7 +32,6 @@ test: build
 
 # The Debian package $(BUILD)/tonvara_<version>_<architecture>.deb, for `apt install ./...`.
 package: build
-	scripts/install-deps package
 	cmake --build $(BUILD) --target package
 
 # The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer, audio tests included.
@@ -39,7 +44,6 @@ sanitize: deps
 	scripts/audio-server run -- ctest --test-dir build-sanitize --output-on-failure -j 1
 
 screenshots: build
-	scripts/install-deps screenshots
 	scripts/screenshots $(BUILD)
 
 # Benchmarks need Google Benchmark and FFTW; the program and the tests never link them.
@@ -70,6 +74,10 @@ timing:
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONVARA_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target bench_timing
 	scripts/audio-server each -- xvfb-run -a -s "-screen 0 1600x1000x24" build-bench/bench/bench_timing
+
+# The README's two commands on fresh Debian 12 roots, as root; too slow for CI.
+fresh-check:
+	scripts/fresh-check
 
 clean:
 	rm -rf $(BUILD) build-*

@@ -1,6 +1,8 @@
 #include "analysis/Spectrum.h"
+#include "app/Block.h"
 #include "audio/WavFile.h"
 
+#include <QDir>
 #include <QTest>
 
 #include <algorithm>
@@ -12,6 +14,7 @@ class TestDemoTargets : public QObject
 private slots:
     void pitchContent_data();
     void pitchContent();
+    void shippedListNamesEveryTarget();
 };
 
 void TestDemoTargets::pitchContent_data()
@@ -52,6 +55,19 @@ void TestDemoTargets::pitchContent()
         if (amplitude[k] >= 0.01 * strongest
             && std::none_of(partials.cbegin(), partials.cend(), [&](double f) { return qAbs(frequency[k] - f) <= 16.0; }))
             QFAIL(qPrintable(QString("a stray component at %1 Hz").arg(frequency[k])));
+}
+
+void TestDemoTargets::shippedListNamesEveryTarget()
+{
+    const QDir folder(TONVARA_SOURCE_DIR "/examples/targets");
+    QStringList listed, missing;
+    QString reason;
+    QVERIFY2(readTargetList(folder.filePath("demo-block.txt"), &listed, &reason), qPrintable(reason));
+    for (const QString &file : folder.entryList({"*.wav"}))
+        if (!listed.contains(folder.filePath(file)))
+            missing << file;
+    QCOMPARE(missing, QStringList());
+    QCOMPARE(listed.size(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestDemoTargets)

@@ -7,6 +7,7 @@
 #include <QAudioDeviceInfo>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -83,7 +84,7 @@ void TestMainWindow::panelRows()
 void TestMainWindow::arrangementAndFonts()
 {
     QList<QList<int>> panel;
-    for (int row = 1; row <= 12; ++row)
+    for (int row = 1; row <= 13; ++row)
         panel << QList<int>{row, 0, 1, 4};
     QCOMPARE(gridCells(window->gridLayoutParameters), panel);
     QCOMPARE(gridCells(window->gridLayoutMain), (QList<QList<int>>{{0, 0, 1, 1}, {0, 1, 1, 1}}));
@@ -126,6 +127,8 @@ void TestMainWindow::preparation_data()
                                         "Do you want to select another folder?";
     QTest::newRow("cancel, Yes, a file") << false << int(QMessageBox::Yes) << chooser;
     QTest::newRow("not a WAV file") << false << 0 << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav";
+    QTest::newRow("a list whose second target is not a WAV file")
+        << false << 0 << "Warning: The target sound cannot be used:\n<desktop>/chosen.wav (list.txt, line 3)";
 }
 
 void TestMainWindow::preparation()
@@ -141,6 +144,13 @@ void TestMainWindow::preparation()
     window->updateTrendChart();
     window->parameters.frequencyCurrent = 730;
     window->pushButtonExperiment->setEnabled(true);
+    // The list's first target loads well; nothing of it may stay when the second fails.
+    const bool list = QString(QTest::currentDataTag()).contains("list");
+    QFile listFile(desktop->filePath("list.txt"));
+    QVERIFY(!list || (WavBuilder::writeMono16(desktop->filePath("a.wav"), QVector<double>(8000, 0.25), 40000)
+                      && listFile.open(QIODevice::WriteOnly) && listFile.write("a.wav\n# then\nchosen.wav\n") > 0));
+    listFile.close();
+    const QString shownDuration = window->lineEditSoundDuration->text();
     ModalDriver driver;
 
     if (cancelAnswer) {
@@ -148,7 +158,7 @@ void TestMainWindow::preparation()
         driver.answerMessageBox(QMessageBox::StandardButton(cancelAnswer));
     }
     if (cancelAnswer != QMessageBox::No)
-        driver.chooseFile(chosen);
+        driver.chooseFile(list ? listFile.fileName() : chosen);
     if (lastDialog.startsWith("Warning"))
         driver.answerMessageBox(QMessageBox::Ok);
     QTest::mouseClick(experiment ? window->pushButtonExperiment : window->pushButtonPractice, Qt::LeftButton);
@@ -163,6 +173,7 @@ void TestMainWindow::preparation()
              experiment ? QString("SUB001_experiment001.txt") : QString("SUB001_practice001.txt"));
     QCOMPARE(window->parameters.frequencyCurrent, 500);
     QCOMPARE(window->lineEditWavFileName->text(), prepared ? QString("chosen.wav") : QString("File001.wav"));
+    QCOMPARE(window->lineEditSoundDuration->text() == shownDuration, !prepared);
     QCOMPARE(window->waveformSeries->pointsVector().value(0), prepared ? QPointF(0.0, 0.5) : QPointF());
     QCOMPARE(window->spectrumSeries->pointsVector().value(0), prepared ? QPointF(0.0, 1.0) : QPointF()); // the level's bin 0
     QCOMPARE(window->trendSeries->count(), prepared ? 0 : 1);

@@ -7,8 +7,6 @@
 
 #include <QCheckBox>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QLockFile>
 #include <QSpinBox>
 #include <cmath>
@@ -85,6 +83,7 @@ void TestResultsFile::safeWrite()
     const bool written = writeFileSafely(path, exampleContent, &error);
     if (getuid() == 0)
         QCOMPARE(seteuid(0), 0);
+    QFile::setPermissions(QFileInfo(path).path(), QFileDevice::Permissions(0x7755)); // or the folder outlives the test
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
     // Never over the only copy: the old bytes stay whole.
     QVERIFY(!written);

@@ -129,9 +129,9 @@ void TestSubjectWindow::frequencyControls()
     QTest::keyClick(window.spinBoxFrequency, Qt::Key_Up);
     QCOMPARE(window.sliderFrequency->value(), 1155);
     // Left to right: the target button, the value over the sinusoid button, the slider, "I am
-    // ready" in place of the last two; Done below across the whole width.
+    // ready" in place of the last two; Done below across the whole width, the block's progress under it.
     QCOMPARE(gridCells(window.layoutMain), (QList<QList<int>>{{0, 0, 2, 1}, {0, 1, 1, 1}, {1, 1, 1, 1},
-                                                              {0, 2, 2, 1}, {0, 1, 1, 2}, {2, 0, 1, 4}}));
+                                                              {0, 2, 2, 1}, {0, 1, 1, 2}, {2, 0, 1, 4}, {3, 0, 1, 4}}));
     QCOMPARE(QList<int>({window.sliderFrequency->width(), window.spinBoxFrequency->height(), window.pushButtonDone->height()}),
              QList<int>({100, 200, 100}));
     QTest::keyClick(window.sliderFrequency, Qt::Key_Down);

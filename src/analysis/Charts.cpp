@@ -181,7 +181,7 @@ void MainWindow::updateTrendChart()
     if (parameters.trials.isEmpty())
         return;
     trendTrial.append(double(parameters.sinusoidCount));
-    trendFrequency.append(parameters.trials.first().matchedFrequency);
+    trendFrequency.append(parameters.trials.value(currentTarget).matchedFrequency);
     trendSeries->append(trendTrial.last(), trendFrequency.last());
     // On an axis of zero width the chart places no point at all, not even the first: that one
     // gets the axis 0 .. 1.

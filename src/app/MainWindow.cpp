@@ -223,6 +223,7 @@ void MainWindow::createLayout()
             entry.first->addWidget(widget);
         gridLayoutParameters->addLayout(entry.first, row++, 0, 1, 4);
     }
+    createBlockControls();
 
     gridLayoutMain->addLayout(gridLayoutParameters, 0, 0, 1, 1);
     gridLayoutMain->addLayout(gridLayoutCharts, 0, 1, 1, 1);

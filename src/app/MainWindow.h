@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "analysis/Spectrum.h"
+#include "app/Block.h"
 #include "app/SessionRecord.h"
 #include "app/UnfinishedRuns.h"
 #include "audio/WavFile.h"
@@ -182,6 +183,9 @@ public:
     QPushButton *pushButtonGo;
     QPushButton *pushButtonQuit;
     QCheckBox *checkBoxSaveData;
+    QLabel *labelRepetitions = nullptr;
+    QSpinBox *spinBoxRepetitions = nullptr;   // how often each target of a block is presented
+    QCheckBox *checkBoxRandomStart = nullptr; // each presentation starts at a random frequency
 
     QHBoxLayout *hBoxSamplingRate;
     QHBoxLayout *hBoxSoundDuration;
@@ -316,6 +320,33 @@ public:
     // Asks, one by one, whether to save each run a program left unfinished and whose lock is free;
     // any not saved is moved to "discarded" beside them.
     void offerRecovery();
+
+    // The block being prepared or run; its presentations begin at Go.
+    Block block;
+    // Each target of the block as loaded and checked at preparation, so that the next
+    // presentation starts without reading anything.
+    struct LoadedTarget
+    {
+        QString description;
+        QVector<double> signal;
+        int fftLength = 0;
+        SpectrumPart spectrum;
+        qint32 sampleCount = 0;
+        double soundDuration = 0.0;
+    };
+    QVector<LoadedTarget> loadedTargets; // by index into trials
+    QStringList targetOrigins;           // by index into trials: "list.txt, line 4"; empty when chosen directly
+    void createBlockControls();
+    // Loads and checks every target, ending with the first presented one loaded. False, with
+    // playPosition at a presentation of the target that cannot be used, as loadTargetSound says.
+    bool prepareBlockTargets();
+    void useLoadedTarget(int target);
+    // At Go: the first presentation begins in the listener's window.
+    void startBlock();
+    // "Done" of the presentation under way: the next one begins at once, if any.
+    void finishPresentation();
+    // Brings the presentation under way up to date in the block and the block into the record.
+    void syncBlock();
 
 protected:
     // Closing in the middle of a run would lose its results: ask first.

@@ -92,8 +92,9 @@ void MainWindow::saveResults()
         sessionRecord = describeRun();
     sessionRecord.fileNumber = parameters.fileNumber;
     sessionRecord.hasTrial = !parameters.trials.isEmpty();
-    sessionRecord.trialFileName = sessionRecord.hasTrial ? parameters.trials.first().fileName : QString();
+    sessionRecord.trialFileName = sessionRecord.hasTrial ? parameters.trials.value(currentTarget).fileName : QString();
     sessionRecord.matches = trendFrequency;
+    syncBlock();
     sessionRecord.endedAt = currentTimeWithOffset();
     sessionRecord.resultsFile = parameters.outputFilePath + QStringLiteral("/") + parameters.outputFileName;
     parameters.createOutputFolder();
@@ -102,7 +103,7 @@ void MainWindow::saveResults()
 
 bool MainWindow::saveRun(SessionRecord &record)
 {
-    const QByteArray content = resultsFileContent(record.hasTrial, record.trialFileName, record.matches);
+    const QByteArray content = runResultsContent(record);
     QString startPath = record.resultsFile;
     forever {
         QString selectedFilter = QStringLiteral("Text files (*.txt)");
@@ -127,6 +128,12 @@ bool MainWindow::saveRun(SessionRecord &record)
                                                         "be written:\r\n")
                                              + recordPath + QStringLiteral("\n\n") + error,
                                          QMessageBox::Ok);
+                if (!writeMatchesTable(chosen, record, &error))
+                    QMessageBox::warning(this, QStringLiteral("Warning"),
+                                         QStringLiteral("The results are saved, but their table of matches could not "
+                                                        "be written:\r\n")
+                                             + matchesTablePathFor(chosen) + QStringLiteral("\n\n") + error,
+                                         QMessageBox::Ok);
                 return true;
             }
             QMessageBox::warning(this, QStringLiteral("Warning"),
@@ -147,7 +154,7 @@ bool MainWindow::saveRun(SessionRecord &record)
 bool MainWindow::mayReplace(const QString &resultsPath)
 {
     QStringList existing;
-    for (const QString &path : {resultsPath, sessionRecordPathFor(resultsPath)}) {
+    for (const QString &path : {resultsPath, sessionRecordPathFor(resultsPath), matchesTablePathFor(resultsPath)}) {
         if (QFileInfo::exists(path))
             existing << QDir::toNativeSeparators(path);
     }

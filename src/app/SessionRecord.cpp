@@ -57,27 +57,45 @@ QDateTime timeFrom(const QJsonValue &value)
 
 } // namespace
 
+QJsonObject SessionRecord::Request::toJson() const
+{
+    QJsonObject object{{"kind", kind},
+                       {"requestedMs", nullableMs(requestedMs)},
+                       {"scheduledMs", nullableMs(scheduledMs)},
+                       {"startedMs", nullableMs(startedMs)},
+                       {"endedMs", nullableMs(endedMs)},
+                       {"error", nullableText(error)}};
+    if (outputLatencyMs >= 0)
+        object.insert("outputLatencyMs", outputLatencyMs);
+    if (kind == QLatin1String("sinusoid"))
+        object.insert("frequency", frequency);
+    return object;
+}
+
+SessionRecord::Request SessionRecord::Request::fromJson(const QJsonObject &json)
+{
+    Request request;
+    request.kind = json.value("kind").toString();
+    request.frequency = json.value("frequency").toDouble();
+    request.requestedMs = wholeFrom(json.value("requestedMs"));
+    request.scheduledMs = wholeFrom(json.value("scheduledMs"));
+    request.startedMs = wholeFrom(json.value("startedMs"));
+    request.endedMs = wholeFrom(json.value("endedMs"));
+    request.error = json.value("error").toString();
+    request.outputLatencyMs = json.value("outputLatencyMs").toDouble(-1);
+    return request;
+}
+
 QJsonObject SessionRecord::toJson() const
 {
     QJsonArray requestArray;
-    for (const Request &request : requests) {
-        QJsonObject object{{"kind", request.kind},
-                           {"requestedMs", nullableMs(request.requestedMs)},
-                           {"scheduledMs", nullableMs(request.scheduledMs)},
-                           {"startedMs", nullableMs(request.startedMs)},
-                           {"endedMs", nullableMs(request.endedMs)},
-                           {"error", nullableText(request.error)}};
-        if (request.outputLatencyMs >= 0)
-            object.insert("outputLatencyMs", request.outputLatencyMs);
-        if (request.kind == QLatin1String("sinusoid"))
-            object.insert("frequency", request.frequency);
-        requestArray.append(object);
-    }
+    for (const Request &request : requests)
+        requestArray.append(request.toJson());
     QJsonArray matchArray;
     for (double match : matches)
         matchArray.append(match);
 
-    return QJsonObject{
+    QJsonObject json{
         {"program", "Tonvara"},
         {"version", version},
         {"subjectCode", subjectCode},
@@ -111,6 +129,9 @@ QJsonObject SessionRecord::toJson() const
                            : QJsonValue()},
         {"requests", requestArray},
     };
+    if (!block.isEmpty())
+        json.insert("block", block);
+    return json;
 }
 
 bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QString *error)
@@ -168,19 +189,9 @@ bool SessionRecord::fromJson(const QJsonObject &json, SessionRecord *record, QSt
     for (const QJsonValue &match : trial.toObject().value("matches").toArray())
         r.matches.append(match.toDouble());
 
-    for (const QJsonValue &value : json.value("requests").toArray()) {
-        const QJsonObject object = value.toObject();
-        Request request;
-        request.kind = object.value("kind").toString();
-        request.frequency = object.value("frequency").toDouble();
-        request.requestedMs = wholeFrom(object.value("requestedMs"));
-        request.scheduledMs = wholeFrom(object.value("scheduledMs"));
-        request.startedMs = wholeFrom(object.value("startedMs"));
-        request.endedMs = wholeFrom(object.value("endedMs"));
-        request.error = object.value("error").toString();
-        request.outputLatencyMs = object.value("outputLatencyMs").toDouble(-1);
-        r.requests.append(request);
-    }
+    for (const QJsonValue &value : json.value("requests").toArray())
+        r.requests.append(Request::fromJson(value.toObject()));
+    r.block = json.value("block").toObject();
     *record = r;
     return true;
 }

@@ -43,6 +43,9 @@ struct SessionRecord
         qint64 endedMs = -1;     // its last sample was due at the output
         QString error;           // the output's error; empty when none
         double outputLatencyMs = -1; // from writing a sample to hearing it, as measured; -1 unknown
+
+        QJsonObject toJson() const;
+        static Request fromJson(const QJsonObject &json);
     };
 
     QString version;
@@ -75,6 +78,9 @@ struct SessionRecord
     QVector<double> matches;
 
     QVector<Request> requests;
+
+    // The block of presentations the run went through (Block::toJson); empty in older records.
+    QJsonObject block;
 
     QJsonObject toJson() const;
     // False, with a reason in error, when json is not a session record.

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -9,7 +10,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
-#include <algorithm>
 #include <random>
 
 void MainWindow::on_pushButtonPractice_clicked()
@@ -46,15 +46,23 @@ void MainWindow::prepareSession()
 
     selectTargetSound();
     targetCount = parameters.trials.size();
-    if (targetCount == 0)
+    if (targetCount == 0) {
+        if (!targetLoadError.isEmpty())
+            QMessageBox::warning(this, QStringLiteral("Warning"),
+                                 QStringLiteral("The target list cannot be used:\n%1").arg(targetLoadError));
         return;
+    }
 
     makeRandomOrder();
-    if (!loadTargetSound()) {
+    if (!prepareBlockTargets()) {
         const TrialRecord failed = parameters.trials.value(playOrder.value(playPosition));
-        const QString path = failed.filePath + QStringLiteral("/") + failed.fileName;
+        const QString origin = targetOrigins.value(playOrder.value(playPosition));
+        const QString path = failed.filePath + QStringLiteral("/") + failed.fileName
+                             + (origin.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(origin));
         parameters.trials.clear();
         playOrder.clear();
+        loadedTargets.clear();
+        playPosition = 0;
         targetCount = 0;
         QMessageBox::warning(this, QStringLiteral("Warning"),
                              QStringLiteral("The target sound cannot be used:\n%1\n\n%2")
@@ -71,19 +79,39 @@ void MainWindow::prepareSession()
 
 void MainWindow::selectTargetSound()
 {
+    targetLoadError.clear();
     forever {
         parameters.defaultDirectory = SessionParameters::desktopDirectory();
-        const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Select a target sound file"),
-                                                            parameters.defaultDirectory,
-                                                            QStringLiteral("Sound files (*.wav)"));
-        const QFileInfo info(chosen);
+        const QStringList chosen = QFileDialog::getOpenFileNames(
+            this, QStringLiteral("Select a target sound file"), parameters.defaultDirectory,
+            QStringLiteral("Sound files (*.wav);;Target lists (*.txt *.list)"));
+        const QFileInfo info(chosen.value(0));
         parameters.wavFilePath = info.path();
         parameters.wavFileName = info.fileName();
         parameters.trials.clear();
-        if (!chosen.isEmpty()) {
+        targetOrigins.clear();
+        QStringList targets;
+        for (const QString &file : chosen) {
+            if (file.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive)) {
+                targets.append(file);
+                targetOrigins.append(QString());
+                continue;
+            }
+            QStringList listed;
+            QVector<int> lines;
+            if (!readTargetList(file, &listed, &targetLoadError, &lines)) {
+                targetLoadError = QDir::toNativeSeparators(file) + QStringLiteral("\n\n") + targetLoadError;
+                return;
+            }
+            targets += listed;
+            for (int line : lines)
+                targetOrigins.append(QStringLiteral("%1, line %2").arg(QFileInfo(file).fileName()).arg(line));
+        }
+        for (const QString &target : targets) {
+            const QFileInfo targetInfo(target);
             TrialRecord record;
-            record.filePath = parameters.wavFilePath;
-            record.fileName = parameters.wavFileName;
+            record.filePath = targetInfo.path();
+            record.fileName = targetInfo.fileName();
             parameters.trials.append(record);
         }
         if (!parameters.trials.isEmpty())
@@ -99,13 +127,15 @@ void MainWindow::selectTargetSound()
 
 void MainWindow::makeRandomOrder()
 {
-    playOrder.clear();
-    for (int r = 0; r < repetitions; ++r)
-        for (int index = 0; index < targetCount; ++index)
-            playOrder.append(index);
+    QStringList targets;
+    targets.reserve(parameters.trials.size());
+    for (const TrialRecord &trial : parameters.trials)
+        targets.append(trial.filePath + QStringLiteral("/") + trial.fileName);
     std::random_device seedSource;
-    std::mt19937 engine(seedSource());
-    std::shuffle(playOrder.begin(), playOrder.end(), engine);
+    block = makeBlock(targets, repetitions, seedSource(), checkBoxRandomStart->isChecked(), parameters.frequencyStart,
+                      parameters.frequencyMin, parameters.frequencyMax);
+    playOrder = block.order;
+    parameters.frequencyCurrent = block.startFrequencies.value(0, parameters.frequencyStart);
 }
 
 void MainWindow::showSoundFileInfo()

@@ -47,6 +47,7 @@ void MainWindow::on_pushButtonGo_clicked()
     emit transferParameters(parameters.frequencyMin, parameters.frequencyMax, parameters.frequencyCurrent,
                             parameters.frequencyStepSize);
     beginRun();
+    startBlock();
 }
 
 void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
@@ -68,8 +69,8 @@ void MainWindow::updateMainwindow(qint32 response, qint32 frequency)
         qDebug().noquote() << QStringLiteral("response: %1").arg(response);
         sinusoidMode = true;
         parameters.frequencyCurrent = frequency;
-        if (!parameters.trials.isEmpty())
-            parameters.trials.first().matchedFrequency = frequency;
+        if (currentTarget < parameters.trials.size())
+            parameters.trials[currentTarget].matchedFrequency = frequency;
         updateTrendChart();
         recordRequest(QStringLiteral("sinusoid"), frequency, requestedMs);
         scheduleNextSound();
@@ -155,7 +156,7 @@ SessionRecord MainWindow::describeRun() const
     record.target = describeTarget(currentTargetPath, wavFile, targetSignal, parameters.sampleCount,
                                    parameters.samplingRate);
     record.hasTrial = !parameters.trials.isEmpty();
-    record.trialFileName = record.hasTrial ? parameters.trials.first().fileName : QString();
+    record.trialFileName = record.hasTrial ? parameters.trials.value(currentTarget).fileName : QString();
     return record;
 }
 
@@ -194,6 +195,7 @@ void MainWindow::recordRequest(const QString &kind, qint32 frequency, qint64 req
         request.scheduledMs = requestedMs + pauseMs();
     sessionRecord.requests.append(request);
     sessionRecord.matches = trendFrequency;
+    syncBlock();
     keepUnfinishedRecord();
 }
 

@@ -72,5 +72,5 @@ void MainWindow::showMatchedFrequency()
 {
     if (parameters.trials.isEmpty())
         return;
-    lineEditFrequencyMatched->setText(QString::number(parameters.trials.first().matchedFrequency, 'g', 6));
+    lineEditFrequencyMatched->setText(QString::number(parameters.trials.value(currentTarget).matchedFrequency, 'g', 6));
 }

@@ -48,6 +48,8 @@ SubjectWindow::SubjectWindow(QWidget *parent)
     sliderFrequency = new QSlider(Qt::Vertical);
     pushButtonIAmReady = new QPushButton(QStringLiteral("I am ready"));
     pushButtonDone = new QPushButton(QStringLiteral("Done"));
+    labelProgress = new QLabel;
+    labelProgress->setAlignment(Qt::AlignCenter);
     layoutCurrentValue = new QHBoxLayout;
     layoutMain = new QGridLayout;
     widgetCentral = new QWidget;
@@ -62,7 +64,7 @@ SubjectWindow::SubjectWindow(QWidget *parent)
     applyFrequencyRange();
 
     connect(pushButtonIAmReady, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonIAmReady_clicked()));
-    connect(pushButtonDone, SIGNAL(clicked(bool)), this, SLOT(close()));
+    connect(pushButtonDone, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonDone_clicked()));
     connect(pushButtonPlayTarget, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonPlayTarget_clicked()));
     connect(pushButtonPlaySinusoid, SIGNAL(clicked(bool)), this, SLOT(on_pushButtonPlaySinusoid_clicked()));
     // Each control follows the other; setting the value it already has emits nothing, which ends
@@ -89,6 +91,8 @@ SubjectWindow::~SubjectWindow()
     pushButtonIAmReady = nullptr;
     delete pushButtonDone;
     pushButtonDone = nullptr;
+    delete labelProgress;
+    labelProgress = nullptr;
     delete layoutCurrentValue;
     layoutCurrentValue = nullptr;
     delete layoutMain;
@@ -111,6 +115,7 @@ void SubjectWindow::createLayout()
     // Shares its cells with the value row and the slider; only one of them is ever visible.
     layoutMain->addWidget(pushButtonIAmReady, 0, 1, 1, 2);
     layoutMain->addWidget(pushButtonDone, 2, 0, 1, 4);
+    layoutMain->addWidget(labelProgress, 3, 0, 1, 4);
 
     widgetCentral->setLayout(layoutMain);
     setCentralWidget(widgetCentral);
@@ -133,6 +138,21 @@ void SubjectWindow::createLayout()
     pushButtonPlaySinusoid->hide();
     sliderFrequency->hide();
     pushButtonDone->hide();
+    labelProgress->hide();
+}
+
+void SubjectWindow::startPresentation(int number, int count)
+{
+    presentationNumber = number;
+    presentationCount = count;
+    labelProgress->setText(QStringLiteral("Sound %1 of %2").arg(number).arg(count));
+    labelProgress->setVisible(count > 1);
+    QWidget *const choosing[] = {pushButtonPlayTarget, labelCurrentValue, spinBoxFrequency,
+                                 pushButtonPlaySinusoid, sliderFrequency, pushButtonDone};
+    for (QWidget *widget : choosing)
+        widget->hide();
+    pushButtonIAmReady->show();
+    setEnabled(true);
 }
 
 void SubjectWindow::setWindowGeometry(bool centre, double widthFraction, double heightFraction)
@@ -185,6 +205,7 @@ void SubjectWindow::on_pushButtonIAmReady_clicked()
     pushButtonPlayTarget->setStyleSheet(QString::fromLatin1(hoverStyle));
 
     setEnabled(true);
+    emit listenerReady();
 }
 
 void SubjectWindow::on_pushButtonPlayTarget_clicked()
@@ -203,6 +224,13 @@ void SubjectWindow::on_pushButtonPlaySinusoid_clicked()
 
     frequencyCurrent = spinBoxFrequency->value();
     emit subjectResponded(4, frequencyCurrent);
+}
+
+void SubjectWindow::on_pushButtonDone_clicked()
+{
+    doneClicked = true;
+    close();
+    doneClicked = false;
 }
 
 void SubjectWindow::updateSubjectWindow(int index)
@@ -241,6 +269,14 @@ void SubjectWindow::closeEvent(QCloseEvent *event)
     if (answer != QMessageBox::Yes) {
         event->ignore();
         return;
+    }
+    if (doneClicked) {
+        const bool last = presentationNumber >= presentationCount;
+        emit presentationDone();
+        if (!last) {
+            event->ignore(); // the next presentation goes on in this window
+            return;
+        }
     }
     // The experimenter window saves the results before this window goes away.
     emit subjectWindowClosed();

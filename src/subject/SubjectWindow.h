@@ -37,6 +37,7 @@ public:
     QSlider *sliderFrequency;
     QPushButton *pushButtonIAmReady;
     QPushButton *pushButtonDone;
+    QLabel *labelProgress; // "Sound 3 of 12"; hidden for a single presentation
     QHBoxLayout *layoutCurrentValue;
     QGridLayout *layoutMain;
     QWidget *widgetCentral;
@@ -48,10 +49,19 @@ public:
     bool centreWindow;
     double widthFraction;
     double heightFraction;
+    int presentationNumber = 1; // of presentationCount, from 1
+    int presentationCount = 1;
+
+    // Back to "I am ready" for presentation number of count; the frequency controls keep what
+    // receiveParameters gave them.
+    void startPresentation(int number, int count);
 
 signals:
     void subjectResponded(qint32 response, qint32 frequency);
     void subjectWindowClosed();
+    void listenerReady();
+    // "Done" confirmed; for any but the last presentation the window then stays open.
+    void presentationDone();
 
 private slots:
     void on_pushButtonIAmReady_clicked();
@@ -63,6 +73,7 @@ private slots:
     void updateSubjectWindow(int index);
     void on_pushButtonPlayTarget_clicked();
     void on_pushButtonPlaySinusoid_clicked();
+    void on_pushButtonDone_clicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,6 +85,8 @@ private:
     // Fractions of the primary screen's available size, clamped to [0, 1].
     void setWindowGeometry(bool centre, double widthFraction, double heightFraction);
     void createLayout();
+
+    bool doneClicked = false; // the close under way comes from "Done", not from the window frame
 };
 
 #endif

@@ -2,6 +2,7 @@
 #define TEMPORARYDESKTOP_H
 
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -17,6 +18,7 @@ public:
             previous << qgetenv(names[i]);
             qputenv(names[i], QFile::encodeName(places[i]));
         }
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, places[1]); // Qt's file dialogs keep their state there
         valid = home.isValid() && QDir().mkpath(path()) && QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) == path();
     }
     ~TemporaryDesktop()
