@@ -5,8 +5,10 @@
 
 namespace {
 // The server renders in blocks, and its own latency is not known here: the last sample has surely
-// been played this long after its place in the stream.
-const qint64 playedMarginNs = 20000000;
+// been played this long after its place in the stream. PipeWire's graph plays a sample up to two
+// of its cycles after the stream's place (74 ms measured), and a cycle runs up to 2048 frames at
+// 48 kHz (43 ms) when no other stream asks for less.
+const qint64 playedMarginNs = 100000000;
 
 int msUntil(qint64 ns)
 {
